@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build uiext2 and run its tests.
+set -euo pipefail
+
+packages=(
+    cmake make g++ clang libclang-rt-14-dev            # native build, sanitizers, libFuzzer
+    g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
+    googletest                                         # GoogleTest sources, built per target
+    wine64 wine                                        # runs the Windows test programs
+    xvfb xauth x11-apps fonts-wine                     # screenshots of the pages
+    openssl                                            # the independent password-vector oracle
+    util-linux                                         # flock
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    SUDO=
+    [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO apt-get update
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,44 @@
+// The extension object: WIA 2.0 UI extension, shell extension and property-sheet
+// extension in one, with one reference count.
+#pragma once
+
+#include "platform/wia2.h"
+
+#include <shlobj.h>
+#include <wrl/client.h>
+
+namespace uiext2
+{
+
+class UiExtension final : public IWiaUIExtension2, public IShellExtInit, public IShellPropSheetExt
+{
+public:
+    UiExtension() noexcept = default;
+
+    // IUnknown: the primary interface's; the secondary interfaces' slots forward here.
+    IFACEMETHODIMP QueryInterface(REFIID iid, void** object) noexcept override;
+    IFACEMETHODIMP_(ULONG) AddRef() noexcept override;
+    IFACEMETHODIMP_(ULONG) Release() noexcept override;
+
+    // IWiaUIExtension2
+    IFACEMETHODIMP DeviceDialog(DEVICEDIALOGDATA2* data) noexcept override;
+    IFACEMETHODIMP GetDeviceIcon(BSTR deviceId, HICON* icon, ULONG size) noexcept override;
+
+    // IShellExtInit
+    IFACEMETHODIMP Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* dataObject, HKEY progIdKey) noexcept override;
+
+    // IShellPropSheetExt
+    IFACEMETHODIMP AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam) noexcept override;
+    IFACEMETHODIMP ReplacePage(EXPPS pageId, LPFNSVADDPROPSHEETPAGE replaceWith, LPARAM lParam) noexcept override;
+
+    // The bound root item, or null before a binding.
+    IWiaItem2* RootItem() const noexcept { return root_.Get(); }
+
+private:
+    ~UiExtension() = default; // only the final Release destroys
+
+    Microsoft::WRL::ComPtr<IWiaItem2> root_;
+    volatile LONG refCount_ = 0;
+};
+
+} // namespace uiext2

@@ -1,0 +1,168 @@
+// One move-only owner for every kind of platform handle, and an alias per kind.
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <utility>
+
+namespace uiext2
+{
+
+// Traits supply: using pointer = ...; static pointer invalid(); static void close(pointer).
+template <typename Traits> class Unique
+{
+public:
+    using pointer = typename Traits::pointer;
+
+    Unique() noexcept = default;
+    explicit Unique(pointer value) noexcept : value_(value) {}
+    ~Unique() { reset(); }
+
+    Unique(Unique&& other) noexcept : value_(other.release()) {}
+    Unique& operator=(Unique&& other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    Unique(const Unique&) = delete;
+    Unique& operator=(const Unique&) = delete;
+
+    pointer get() const noexcept { return value_; }
+    explicit operator bool() const noexcept { return value_ != Traits::invalid(); }
+
+    // For out-parameters: closes what is held, then hands out the slot.
+    pointer* put() noexcept
+    {
+        reset();
+        return &value_;
+    }
+
+    pointer release() noexcept { return std::exchange(value_, Traits::invalid()); }
+
+    void reset(pointer value = Traits::invalid()) noexcept
+    {
+        pointer old = std::exchange(value_, value);
+        if (old != Traits::invalid())
+            Traits::close(old);
+    }
+
+private:
+    pointer value_ = Traits::invalid();
+};
+
+template <typename T, T Invalid, auto Close> struct HandleTraits
+{
+    using pointer = T;
+    static constexpr pointer invalid() noexcept { return Invalid; }
+    static void close(pointer value) noexcept { Close(value); }
+};
+
+// INVALID_HANDLE_VALUE is not a constant expression, so it gets traits of its own.
+struct FileHandleTraits
+{
+    using pointer = HANDLE;
+    static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(pointer value) noexcept { ::CloseHandle(value); }
+};
+
+struct FindHandleTraits
+{
+    using pointer = HANDLE;
+    static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(pointer value) noexcept { ::FindClose(value); }
+};
+
+inline void CloseRegKey(HKEY key) noexcept
+{
+    ::RegCloseKey(key);
+}
+inline void FreeGlobal(HGLOBAL memory) noexcept
+{
+    ::GlobalFree(memory);
+}
+inline void DeleteGdiObject(HGDIOBJ object) noexcept
+{
+    ::DeleteObject(object);
+}
+inline void ReleaseCryptContext(HCRYPTPROV provider) noexcept
+{
+    ::CryptReleaseContext(provider, 0);
+}
+inline void DestroyCryptHash(HCRYPTHASH hash) noexcept
+{
+    ::CryptDestroyHash(hash);
+}
+inline void DestroyCryptKey(HCRYPTKEY key) noexcept
+{
+    ::CryptDestroyKey(key);
+}
+inline void CloseKernelHandle(HANDLE handle) noexcept
+{
+    ::CloseHandle(handle);
+}
+
+using UniqueHandle = Unique<HandleTraits<HANDLE, nullptr, CloseKernelHandle>>;
+using UniqueFile = Unique<FileHandleTraits>; // CreateFile, CreateNamedPipe
+using UniqueFind = Unique<FindHandleTraits>;
+using UniqueHKey = Unique<HandleTraits<HKEY, nullptr, CloseRegKey>>;
+using UniqueHGlobal = Unique<HandleTraits<HGLOBAL, nullptr, FreeGlobal>>;
+using UniqueGdiObject = Unique<HandleTraits<HGDIOBJ, nullptr, DeleteGdiObject>>;
+using UniqueCryptProvider = Unique<HandleTraits<HCRYPTPROV, 0, ReleaseCryptContext>>;
+using UniqueCryptHash = Unique<HandleTraits<HCRYPTHASH, 0, DestroyCryptHash>>;
+using UniqueCryptKey = Unique<HandleTraits<HCRYPTKEY, 0, DestroyCryptKey>>;
+
+// GlobalLock for the length of a scope.
+class GlobalLockScope
+{
+public:
+    explicit GlobalLockScope(HGLOBAL memory) noexcept : memory_(memory), data_(memory ? ::GlobalLock(memory) : nullptr)
+    {
+    }
+    ~GlobalLockScope()
+    {
+        if (data_)
+            ::GlobalUnlock(memory_);
+    }
+    GlobalLockScope(const GlobalLockScope&) = delete;
+    GlobalLockScope& operator=(const GlobalLockScope&) = delete;
+
+    void* data() const noexcept { return data_; }
+    SIZE_T size() const noexcept { return data_ ? ::GlobalSize(memory_) : 0; }
+
+private:
+    HGLOBAL memory_;
+    void* data_;
+};
+
+// A process and its first thread, both closed together.
+class UniqueProcessInformation
+{
+public:
+    UniqueProcessInformation() noexcept = default;
+    ~UniqueProcessInformation() { reset(); }
+    UniqueProcessInformation(const UniqueProcessInformation&) = delete;
+    UniqueProcessInformation& operator=(const UniqueProcessInformation&) = delete;
+
+    PROCESS_INFORMATION* put() noexcept
+    {
+        reset();
+        return &info_;
+    }
+    HANDLE process() const noexcept { return info_.hProcess; }
+
+    void reset() noexcept
+    {
+        if (info_.hThread)
+            ::CloseHandle(info_.hThread);
+        if (info_.hProcess)
+            ::CloseHandle(info_.hProcess);
+        info_ = PROCESS_INFORMATION{};
+    }
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+} // namespace uiext2
