@@ -1,0 +1,37 @@
+// The per-device settings folder in the common documents folder: its three INI files,
+// first-use provisioning from the driver package's templates, and the scanner address
+// moved out of the registry. All text is ANSI, as the companion program reads it.
+#pragma once
+
+#include <windows.h>
+
+namespace uiext2
+{
+
+// The three settings-file paths of the device bound most recently in this process.
+struct DeviceFilesRecord
+{
+    char settingsFile[MAX_PATH];    // ...\Velmora\WIA\<device>\VT_TWAIN1.ini
+    char scannerListFile[MAX_PATH]; // ...\Velmora\WIA\<device>\RegList.ini
+    char pageLogFile[MAX_PATH];     // ...\Velmora\WIA\<device>\VTTwainPageLog.ini
+};
+
+// Module-wide; empty until the first successful SetDeviceFiles.
+DeviceFilesRecord& DeviceFiles() noexcept;
+
+// Composes the device's three paths into DeviceFiles. False, with DeviceFiles left as it
+// was, when the device name is not one safe folder name or a path would not fit.
+bool SetDeviceFiles(const char* deviceName) noexcept;
+
+// On first sight of a device (its settings file truly absent): the folder tree, the three
+// template copies, Contents/Unit and Scanner1/Model.
+void ProvisionDeviceFolder(const char* deviceName, const char* modelName) noexcept;
+
+// Moves a ScannerAddress left under the device's imaging-class registry key into the
+// settings file.
+void MigrateScannerAddress(const char* deviceName) noexcept;
+
+// 0 (metric) or 1 (inch) from the user's regional settings.
+int DefaultUnit() noexcept;
+
+} // namespace uiext2
