@@ -7,7 +7,8 @@ packages=(
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     googletest                                         # GoogleTest sources, built per target
     wine64 wine                                        # runs the Windows test programs
-    xvfb xauth x11-apps fonts-wine                     # screenshots of the pages
+    xvfb xauth x11-apps x11-utils imagemagick           # screenshots of the pages
+    fonts-wine fonts-wqy-microhei
     openssl                                            # the independent password-vector oracle
     util-linux                                         # flock
 )

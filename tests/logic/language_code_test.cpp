@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -74,7 +75,22 @@ TEST_P(LanguageCodeTest, CodeAndTableRow)
     EXPECT_STREQ(c.suffix, row.suffix);
 }
 
-INSTANTIATE_TEST_SUITE_P(Locales, LanguageCodeTest, testing::ValuesIn(kCodeCases));
+// "System0411_User0409"; a failed read shows as "None", other characters as "x".
+std::string CaseName(const testing::TestParamInfo<CodeCase>& info)
+{
+    auto part = [](const char* text)
+    {
+        if (!text)
+            return std::string("None");
+        std::string name;
+        for (const char* c = text; *c; ++c)
+            name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : 'x';
+        return name;
+    };
+    return "System" + part(info.param.system) + "_User" + part(info.param.user) + "_" + std::to_string(info.index);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, LanguageCodeTest, testing::ValuesIn(kCodeCases), CaseName);
 
 TEST(LanguageCode, DigitsAreReadWithoutValidation)
 {

@@ -1,0 +1,54 @@
+// Modeless property sheets for window tests.
+#include "sheet_harness.h"
+
+namespace testwindow
+{
+
+ModelessSheet::ModelessSheet(std::vector<HPROPSHEETPAGE> pages, const char* caption)
+{
+    INITCOMMONCONTROLSEX init{sizeof(init), ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&init);
+
+    PROPSHEETHEADERA header{};
+    header.dwSize = sizeof(header);
+    header.dwFlags = PSH_MODELESS | PSH_NOAPPLYNOW;
+    header.pszCaption = caption;
+    header.nPages = static_cast<UINT>(pages.size());
+    header.phpage = pages.data();
+    sheet_ = reinterpret_cast<HWND>(::PropertySheetA(&header));
+    PumpMessages();
+}
+
+ModelessSheet::~ModelessSheet()
+{
+    if (sheet_)
+        ::DestroyWindow(sheet_);
+    PumpMessages();
+}
+
+HWND ModelessSheet::page(int index) const
+{
+    PropSheet_SetCurSel(sheet_, nullptr, index);
+    return PropSheet_IndexToHwnd(sheet_, index);
+}
+
+void ModelessSheet::Apply()
+{
+    PropSheet_Apply(sheet_);
+    PumpMessages();
+}
+
+void ModelessSheet::PumpMessages()
+{
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+    {
+        if (!sheet_ || !PropSheet_IsDialogMessage(sheet_, &msg))
+        {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+}
+
+} // namespace testwindow
