@@ -1,6 +1,8 @@
 // Demonstration host: loads uiext2.dll from its own folder the way the shell or the WIA
 // service does, creates the extension object through the class factory and prints what
-// each of its interfaces answers, and the language its pages would use.
+// each of its interfaces answers and the language its pages would use; then binds an
+// object to the simulated scanner as the shell's property sheet does.
+#include "binding_demo.h"
 #include "pages/language_code.h"
 #include "platform/wia2.h"
 
@@ -15,7 +17,6 @@ namespace
 
 const CLSID kClsidUiExtension = {0x2bca3e51, 0x192d, 0x430d, {0x9d, 0x2e, 0xcb, 0xf1, 0x80, 0x30, 0xea, 0xd7}};
 
-using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
 
 std::string DllPath()
@@ -112,5 +113,11 @@ int main()
                 static_cast<unsigned>(code), row.suffix);
     std::printf("  Settings page template %d, About page template %d\n", row.settingsTemplate, row.aboutTemplate);
     std::printf("  help file <Program Files>%s, language library %s\n", help, library);
-    return 0;
+
+    // The shell calls the extension on its user-interface thread, in a single-threaded apartment.
+    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+        return 1;
+    const int result = RunBindingDemo(getClassObject);
+    ::CoUninitialize();
+    return result;
 }

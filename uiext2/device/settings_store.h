@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "device/path_rules.h"
+
 namespace uiext2
 {
 
@@ -23,12 +25,18 @@ DeviceFilesRecord& DeviceFiles() noexcept;
 // was, when the device name is not one safe folder name or a path would not fit.
 bool SetDeviceFiles(const char* deviceName) noexcept;
 
+// The device's folder and files under this machine's common documents folder. False when
+// the folder cannot be found, or for a name SetDeviceFiles would refuse.
+bool DevicePathsOf(const char* deviceName, DevicePaths& paths) noexcept;
+
 // On first sight of a device (its settings file truly absent): the folder tree, the three
-// template copies, Contents/Unit and Scanner1/Model.
+// template copies, Contents/Unit and Scanner1/Model. A settings file that exists but cannot
+// be opened (held unshared, denied) counts as present. Nothing for a refused name.
 void ProvisionDeviceFolder(const char* deviceName, const char* modelName) noexcept;
 
 // Moves a ScannerAddress left under the device's imaging-class registry key into the
-// settings file.
+// device's settings file; the registry value is deleted only once the file holds it.
+// Nothing for a refused name.
 void MigrateScannerAddress(const char* deviceName) noexcept;
 
 // 0 (metric) or 1 (inch) from the user's regional settings.

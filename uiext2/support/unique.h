@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <ole2.h>
 #include <wincrypt.h>
 
 #include <utility>
@@ -102,6 +103,14 @@ inline void CloseKernelHandle(HANDLE handle) noexcept
 {
     ::CloseHandle(handle);
 }
+inline void FreeBstr(BSTR text) noexcept
+{
+    ::SysFreeString(text);
+}
+inline void ReleaseMedium(STGMEDIUM* medium) noexcept
+{
+    ::ReleaseStgMedium(medium);
+}
 
 using UniqueHandle = Unique<HandleTraits<HANDLE, nullptr, CloseKernelHandle>>;
 using UniqueFile = Unique<FileHandleTraits>; // CreateFile, CreateNamedPipe
@@ -112,6 +121,10 @@ using UniqueGdiObject = Unique<HandleTraits<HGDIOBJ, nullptr, DeleteGdiObject>>;
 using UniqueCryptProvider = Unique<HandleTraits<HCRYPTPROV, 0, ReleaseCryptContext>>;
 using UniqueCryptHash = Unique<HandleTraits<HCRYPTHASH, 0, DestroyCryptHash>>;
 using UniqueCryptKey = Unique<HandleTraits<HCRYPTKEY, 0, DestroyCryptKey>>;
+using UniqueBstr = Unique<HandleTraits<BSTR, nullptr, FreeBstr>>;
+// Holds the caller's STGMEDIUM record that IDataObject::GetData filled, and releases the
+// medium by the platform's rules (its memory, or its owner's reference) at scope end.
+using UniqueStgMedium = Unique<HandleTraits<STGMEDIUM*, nullptr, ReleaseMedium>>;
 
 // GlobalLock for the length of a scope.
 class GlobalLockScope

@@ -1,0 +1,85 @@
+// IShellExtInit::Initialize through the shipped DLL, against the simulated scanner: the
+// device-manager road from inside the DLL, the settings folder it prepares, and the root
+// item's lifetime.
+#include "dll_host.h"
+#include "driver_package.h"
+#include "fake_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+#include <wrl/client.h>
+
+#include <string>
+
+using Microsoft::WRL::ComPtr;
+
+namespace
+{
+
+class DllBinding : public testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_EQ(S_OK, ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
+    void TearDown() override
+    {
+        EXPECT_EQ(0, fakes::LiveObjects()) << "a simulated scanner object was not released";
+        ::CoUninitialize();
+    }
+
+    static ComPtr<IShellExtInit> NewExtension()
+    {
+        ComPtr<IShellExtInit> init;
+        EXPECT_EQ(S_OK, testhost::CreateExtension(IID_IShellExtInit, reinterpret_cast<void**>(init.GetAddressOf())));
+        return init;
+    }
+};
+
+TEST_F(DllBinding, OpensTheDeviceThroughTheDeviceManagerAndProvisionsIt)
+{
+    const std::string device = "uiext2 DLL host scanner";
+    uiext2_test::InstalledTemplates templates;
+    ASSERT_TRUE(templates.ok());
+    uiext2_test::ScopedDeviceFolder folder(device);
+    fakes::ScannerSpec spec;
+    spec.deviceName = std::wstring(device.begin(), device.end());
+    spec.modelName = L"DLL-7";
+    fakes::Scanner scanner = fakes::MakeScanner(spec);
+    {
+        ComPtr<fakes::FakeDeviceManager> manager = fakes::FakeDeviceManager::Make();
+        manager->AddDevice(L"dll-device", scanner.root.Get());
+        fakes::DeviceManagerRegistration registration;
+        ASSERT_EQ(S_OK, registration.Register(manager.Get()));
+
+        ComPtr<IShellExtInit> init = NewExtension();
+        ASSERT_TRUE(init);
+        EXPECT_EQ(S_OK,
+                  init->Initialize(nullptr, fakes::FakeDataObject::WithItemNames({L":dll-device"}).Get(), nullptr));
+        EXPECT_EQ(1u, registration.InstancesCreated());
+        EXPECT_EQ(std::vector<std::wstring>{L"dll-device"}, manager->requestedIds);
+        std::string model;
+        EXPECT_TRUE(
+            uiext2_test::ReadIni(uiext2_test::DeviceFolder(device) + "\\RegList.ini", "Scanner1", "Model", model));
+        EXPECT_EQ("DLL-7", model);
+        EXPECT_EQ(1, scanner.root->CallCount("ReadMultiple"));
+    }
+    EXPECT_EQ(1u, scanner.root->RefCount()) << "the object released its root item when destroyed";
+    EXPECT_EQ(S_OK, testhost::Dll().DllCanUnloadNow());
+}
+
+TEST_F(DllBinding, RefusesAChildItemAndStillReleasesIt)
+{
+    fakes::Scanner scanner = fakes::MakeScanner();
+    const ULONG held = scanner.folder->RefCount(); // the test's and the root's
+    {
+        ComPtr<IShellExtInit> init = NewExtension();
+        ASSERT_TRUE(init);
+        EXPECT_EQ(E_FAIL,
+                  init->Initialize(nullptr, fakes::FakeDataObject::ForItem(scanner.folder.Get()).Get(), nullptr));
+        EXPECT_EQ(held + 1, scanner.folder->RefCount()) << "the refused item stays with the object";
+        EXPECT_EQ(0, scanner.folder->CallCount("QueryInterface IWiaPropertyStorage"));
+    }
+    EXPECT_EQ(held, scanner.folder->RefCount());
+}
+
+} // namespace

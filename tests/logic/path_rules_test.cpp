@@ -1,0 +1,155 @@
+// Device names as folder names, and path composition that fails rather than truncates.
+#include "device/path_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace
+{
+
+using uiext2::ComposeDevicePaths;
+using uiext2::DevicePaths;
+using uiext2::FormatPath;
+using uiext2::IsSafeFolderName;
+using uiext2::kPathCapacity;
+
+struct NameCase
+{
+    const char* name;
+    bool safe;
+};
+
+const NameCase kNameCases[] = {
+    {"VT-3000", true},     {"VT 3000 (USB) #2", true},
+    {"a", true},           {" leading space", true},
+    {"Scanner.v2", true},  {"Sc\xE4nner", true}, // bytes above 127 are the code page's letters
+    {"CONSOLE", true},                           // only the exact device names are reserved
+    {"NULL", true},        {"COM", true},
+    {"COM10", true},       {"LPTA", true},
+    {"AUX_1", true},       {"Scanner.CON", true}, // a reserved name as the extension is a plain file name
+    {nullptr, false},      {"", false},
+    {".", false},          {"..", false},
+    {"...", false},        {"Scanner.", false}, // Windows strips the dot: it would alias "Scanner"
+    {"Scanner ", false},   {" ", false},
+    {"a\\b", false},       {"..\\Public", false},
+    {"\\\\server", false}, {"a/b", false},
+    {"C:", false},         {"C:x", false},
+    {"a:stream", false},   {"a*b", false},
+    {"a?b", false},        {"a\"b", false},
+    {"a<b", false},        {"a>b", false},
+    {"a|b", false},        {"a\tb", false},
+    {"\x01", false},       {"a\x1F", false},
+    {"a\nb", false},       {"\x95\x5C", false}, // a double-byte character with a '\' trail byte: rejected all the same
+    {"CON", false},        {"con", false},
+    {"Nul", false},        {"PRN", false},
+    {"AUX", false},        {"NUL.txt", false}, // a reserved name before an extension is still the device
+    {"AUX .ini", false},   {"CON.tar.gz", false},
+    {"COM1", false},       {"com9", false},
+    {"COM0", false},       {"LPT1", false},
+    {"lpt5.log", false},   {"COM\xB9", false}, // superscript one
+    {"LPT\xB2", false},                        // superscript two
+    {"LPT\xB3.x", false},                      // superscript three
+    {"CONIN$", false},     {"conout$", false},
+};
+
+TEST(PathRules, SafeFolderNames)
+{
+    for (const NameCase& row : kNameCases)
+    {
+        const std::string shown = row.name ? row.name : "(null)";
+        EXPECT_EQ(row.safe, IsSafeFolderName(row.name)) << "name \"" << shown << "\"";
+    }
+}
+
+TEST(PathRules, FormatPathFitsOrLeavesTheBufferAlone)
+{
+    struct Case
+    {
+        std::size_t capacity;
+        const char* argument;
+        bool fits;
+        const char* expected; // what the buffer holds afterwards
+    };
+    const Case cases[] = {
+        {8, "1234", true, "<1234>"},
+        {8, "12345", true, "<12345>"},     // 7 bytes and the terminator: exactly full
+        {8, "123456", false, "XXXXXXXXX"}, // one byte over: nothing written
+        {8, "", true, "<>"},
+        {1, "", false, "XXXXXXXXX"},
+        {0, "", false, "XXXXXXXXX"},
+    };
+    for (const Case& row : cases)
+    {
+        char buffer[10];
+        std::memset(buffer, 'X', sizeof(buffer) - 1);
+        buffer[sizeof(buffer) - 1] = '\0';
+        EXPECT_EQ(row.fits, FormatPath(buffer, row.capacity, "<%s>", row.argument))
+            << row.capacity << " " << row.argument;
+        EXPECT_STREQ(row.expected, buffer) << row.capacity << " " << row.argument;
+    }
+
+    char buffer[kPathCapacity];
+    ASSERT_TRUE(FormatPath(buffer, sizeof(buffer), "%s\\Velmora\\WIA\\%s\\%d", "C:\\root", "dev", 7));
+    EXPECT_STREQ("C:\\root\\Velmora\\WIA\\dev\\7", buffer);
+    // Percent signs in an argument are text, not directives.
+    ASSERT_TRUE(FormatPath(buffer, sizeof(buffer), "%s\\x", "100%s%n"));
+    EXPECT_STREQ("100%s%n\\x", buffer);
+}
+
+TEST(PathRules, DevicePathsKnownAnswer)
+{
+    DevicePaths paths{};
+    ASSERT_TRUE(ComposeDevicePaths("C:\\users\\Public\\Documents", "VT-3000 #1", paths));
+    EXPECT_STREQ("C:\\users\\Public\\Documents\\Velmora\\WIA\\VT-3000 #1", paths.folder);
+    EXPECT_STREQ("C:\\users\\Public\\Documents\\Velmora\\WIA\\VT-3000 #1\\VT_TWAIN1.ini", paths.settingsFile);
+    EXPECT_STREQ("C:\\users\\Public\\Documents\\Velmora\\WIA\\VT-3000 #1\\RegList.ini", paths.scannerListFile);
+    EXPECT_STREQ("C:\\users\\Public\\Documents\\Velmora\\WIA\\VT-3000 #1\\VTTwainPageLog.ini", paths.pageLogFile);
+}
+
+// The page log file is the longest path: root + "\Velmora\WIA\" (13) + name +
+// "\VTTwainPageLog.ini" (19) must stay within 259 bytes.
+TEST(PathRules, DevicePathsThatWouldNotFitAreRefused)
+{
+    const std::string root = "C:\\" + std::string(197, 'd'); // 200 bytes
+    struct Case
+    {
+        std::size_t nameLength;
+        bool fits;
+    };
+    const Case cases[] = {{1, true}, {26, true}, {27, true}, {28, false}, {300, false}};
+    for (const Case& row : cases)
+    {
+        const std::string name(row.nameLength, 'n');
+        DevicePaths paths;
+        std::memset(&paths, 0x5A, sizeof(paths));
+        const DevicePaths before = paths;
+        EXPECT_EQ(row.fits, ComposeDevicePaths(root.c_str(), name.c_str(), paths)) << row.nameLength;
+        if (row.fits)
+        {
+            EXPECT_EQ(root.size() + 13 + row.nameLength + 19, std::strlen(paths.pageLogFile));
+            EXPECT_EQ(root + "\\Velmora\\WIA\\" + name + "\\VTTwainPageLog.ini", paths.pageLogFile);
+        }
+        else
+        {
+            EXPECT_EQ(0, std::memcmp(&before, &paths, sizeof(paths))) << row.nameLength;
+        }
+    }
+}
+
+TEST(PathRules, UnsafeNamesNeverBecomePaths)
+{
+    for (const char* name : {"..", "a\\..\\..\\Windows", "C:", "CON", "Scanner.", ""})
+    {
+        DevicePaths paths;
+        std::memset(&paths, 0x5A, sizeof(paths));
+        const DevicePaths before = paths;
+        EXPECT_FALSE(ComposeDevicePaths("C:\\users\\Public\\Documents", name, paths)) << name;
+        EXPECT_EQ(0, std::memcmp(&before, &paths, sizeof(paths))) << name;
+    }
+    DevicePaths paths;
+    EXPECT_FALSE(ComposeDevicePaths(nullptr, "VT-3000", paths));
+}
+
+} // namespace

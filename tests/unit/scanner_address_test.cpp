@@ -1,0 +1,222 @@
+// The scanner address moved out of the imaging-device class key, against the real registry
+// and real settings files.
+#include "device/settings_store.h"
+
+#include "driver_package.h"
+#include "support/unique.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+
+namespace
+{
+
+using namespace uiext2_test;
+
+const std::string kLongAddress(64, '7'); // one byte more than the 64-byte buffer holds
+
+class Migration : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder_.ok());
+        ASSERT_TRUE(templates_.ok());
+        uiext2::ProvisionDeviceFolder(device_.c_str(), "Model");
+        ASSERT_TRUE(FileExists(settings_));
+    }
+
+    // Registry subkeys of this test; the class key lists them in name order.
+    std::string Subkey(const char* suffix) const { return device_ + " " + suffix; }
+
+    std::string Stored(const char* key) const
+    {
+        std::string value;
+        return ReadIni(settings_, "Contents", key, value) ? value : "(absent)";
+    }
+    std::string StoredAddress() const { return Stored("ScannerAddress"); }
+
+    static std::string Address(const InstalledScanner& scanner)
+    {
+        std::string value;
+        return scanner.ReadAddress(value) ? value : "(absent)";
+    }
+
+    const std::string device_ = std::string("uiext2 ") + testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string settings_ = DeviceFolder(device_) + "\\VT_TWAIN1.ini";
+    ScopedDeviceFolder folder_{device_};
+    InstalledTemplates templates_;
+};
+
+TEST_F(Migration, MovesTheAddressOnceAndANewOneLater)
+{
+    {
+        InstalledScanner scanner(Subkey("a"), device_, "192.168.0.17");
+        ASSERT_TRUE(scanner.ok());
+        uiext2::MigrateScannerAddress(device_.c_str());
+        EXPECT_EQ("192.168.0.17", StoredAddress());
+        EXPECT_EQ("(absent)", Address(scanner));
+
+        // A second binding finds nothing to move and leaves the file alone.
+        uiext2::MigrateScannerAddress(device_.c_str());
+        EXPECT_EQ("192.168.0.17", StoredAddress());
+        EXPECT_EQ("3", Stored("Compression")); // the rest of the file stays
+    }
+    InstalledScanner reinstalled(Subkey("a"), device_, "10.0.0.2");
+    ASSERT_TRUE(reinstalled.ok());
+    uiext2::MigrateScannerAddress(device_.c_str());
+    EXPECT_EQ("10.0.0.2", StoredAddress());
+    EXPECT_EQ("(absent)", Address(reinstalled));
+}
+
+// Two subkeys, "a" enumerated before "b": only the first whose FriendlyName equals the
+// device name byte for byte counts, whatever it holds.
+TEST_F(Migration, TheFirstMatchingSubkeyDecides)
+{
+    enum class Name
+    {
+        Exact,
+        OtherCase, // differs only in letter case
+        Longer,    // the device name and more
+        Shorter,   // the device name less its last byte
+    };
+    struct Key
+    {
+        Name name;
+        bool deviceData;
+        const char* address; // nullptr: no ScannerAddress value
+    };
+    struct Case
+    {
+        const char* what;
+        Key a;
+        Key b;
+        const char* stored; // what the settings file holds afterwards
+        const char* aAfter; // the subkeys' values afterwards
+        const char* bAfter;
+    };
+    const Case cases[] = {
+        {"both match", {Name::Exact, true, "A"}, {Name::Exact, true, "B"}, "A", "(absent)", "B"},
+        {"no value stops", {Name::Exact, true, nullptr}, {Name::Exact, true, "B"}, "(absent)", "(absent)", "B"},
+        {"empty value stops", {Name::Exact, true, ""}, {Name::Exact, true, "B"}, "(absent)", "", "B"},
+        {"no DeviceData stops", {Name::Exact, false, nullptr}, {Name::Exact, true, "B"}, "(absent)", "(absent)", "B"},
+        {"too long stops",
+         {Name::Exact, true, kLongAddress.c_str()},
+         {Name::Exact, true, "B"},
+         "(absent)",
+         kLongAddress.c_str(),
+         "B"},
+        {"case differs", {Name::OtherCase, true, "A"}, {Name::Exact, true, "B"}, "B", "A", "(absent)"},
+        {"longer name", {Name::Longer, true, "A"}, {Name::Exact, true, "B"}, "B", "A", "(absent)"},
+        {"shorter name", {Name::Shorter, true, "A"}, {Name::Exact, true, "B"}, "B", "A", "(absent)"},
+        {"none matches", {Name::OtherCase, true, "A"}, {Name::Longer, true, "B"}, "(absent)", "A", "B"},
+    };
+
+    auto friendlyName = [this](Name name)
+    {
+        std::string text = device_;
+        switch (name)
+        {
+        case Name::Exact:
+            break;
+        case Name::OtherCase:
+            for (char& c : text)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            break;
+        case Name::Longer:
+            text += "2";
+            break;
+        case Name::Shorter:
+            text.pop_back();
+            break;
+        }
+        return text;
+    };
+
+    for (const Case& row : cases)
+    {
+        ::WritePrivateProfileStringA("Contents", "ScannerAddress", nullptr, settings_.c_str());
+        InstalledScanner a(Subkey("a"), friendlyName(row.a.name), row.a.address, row.a.deviceData);
+        InstalledScanner b(Subkey("b"), friendlyName(row.b.name), row.b.address, row.b.deviceData);
+        ASSERT_TRUE(a.ok() && b.ok()) << row.what;
+
+        uiext2::MigrateScannerAddress(device_.c_str());
+
+        EXPECT_EQ(row.stored, StoredAddress()) << row.what;
+        EXPECT_EQ(row.aAfter, Address(a)) << row.what;
+        EXPECT_EQ(row.bAfter, Address(b)) << row.what;
+    }
+}
+
+// The address leaves the registry only once the settings file holds it. Each obstacle makes
+// the write fail on Windows and under Wine alike; once it is gone, the next binding moves
+// the address.
+TEST_F(Migration, AFailedWriteKeepsTheAddress)
+{
+    InstalledScanner scanner(Subkey("a"), device_, "192.168.0.17");
+    ASSERT_TRUE(scanner.ok());
+
+    {
+        // The companion program holds the settings file without sharing.
+        uiext2::UniqueFile held(::CreateFileA(settings_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        uiext2::MigrateScannerAddress(device_.c_str());
+        EXPECT_EQ("192.168.0.17", Address(scanner));
+    }
+    EXPECT_EQ("(absent)", StoredAddress());
+
+    // A folder stands where the settings file should be.
+    ASSERT_TRUE(::DeleteFileA(settings_.c_str()));
+    ASSERT_TRUE(::CreateDirectoryA(settings_.c_str(), nullptr));
+    uiext2::MigrateScannerAddress(device_.c_str());
+    EXPECT_EQ("192.168.0.17", Address(scanner));
+    ASSERT_TRUE(::RemoveDirectoryA(settings_.c_str()));
+
+    uiext2::MigrateScannerAddress(device_.c_str());
+    EXPECT_EQ("192.168.0.17", StoredAddress());
+    EXPECT_EQ("(absent)", Address(scanner));
+}
+
+// On Windows a read-only file refuses the write. Wine running as root writes it all the
+// same, so there the case cannot be shown and is skipped.
+TEST_F(Migration, AReadOnlySettingsFileKeepsTheAddress)
+{
+    const std::string probe = DeviceFolder(device_) + "\\probe.ini";
+    ASSERT_TRUE(WriteFileText(probe, ""));
+    ASSERT_TRUE(::SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_READONLY));
+    const bool readOnlyRefusesWrites = !::WritePrivateProfileStringA("Probe", "Key", "1", probe.c_str());
+    ::SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileA(probe.c_str());
+    if (!readOnlyRefusesWrites)
+        GTEST_SKIP() << "this machine writes into read-only files (Wine as root)";
+
+    InstalledScanner scanner(Subkey("a"), device_, "192.168.0.17");
+    ASSERT_TRUE(scanner.ok());
+    ASSERT_TRUE(::SetFileAttributesA(settings_.c_str(), FILE_ATTRIBUTE_READONLY));
+    uiext2::MigrateScannerAddress(device_.c_str());
+    ::SetFileAttributesA(settings_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ("192.168.0.17", Address(scanner));
+    EXPECT_EQ("(absent)", StoredAddress());
+}
+
+// A name that is not one safe folder name is never matched: its address stays put, and
+// nothing is written through a path it would have made.
+TEST(MigrationOfRefusedNames, MovesNothing)
+{
+    const char* const refused[] = {"..", "CON", "uiext2 refused\\x", "uiext2 refused.", "C:"};
+    int index = 0;
+    for (const char* name : refused)
+    {
+        InstalledScanner scanner("uiext2 refused " + std::to_string(index++), name, "192.168.0.17");
+        ASSERT_TRUE(scanner.ok()) << name;
+        uiext2::MigrateScannerAddress(name);
+        std::string address;
+        EXPECT_TRUE(scanner.ReadAddress(address)) << name;
+        EXPECT_EQ("192.168.0.17", address) << name;
+    }
+}
+
+} // namespace

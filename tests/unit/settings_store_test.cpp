@@ -1,0 +1,257 @@
+// The device's settings-file paths and first-use provisioning, against real folders,
+// files and templates.
+#include "device/settings_store.h"
+
+#include "driver_package.h"
+#include "support/unique.h"
+#include "user_measure.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <initializer_list>
+#include <string>
+
+namespace
+{
+
+using namespace uiext2_test;
+
+// Tests share one machine: every device name carries its test's name.
+std::string DeviceName(const char* suffix = "")
+{
+    return std::string("uiext2 ") + testing::UnitTest::GetInstance()->current_test_info()->name() + suffix;
+}
+
+std::string SettingsFile(const std::string& device)
+{
+    return DeviceFolder(device) + "\\VT_TWAIN1.ini";
+}
+std::string ScannerListFile(const std::string& device)
+{
+    return DeviceFolder(device) + "\\RegList.ini";
+}
+std::string PageLogFile(const std::string& device)
+{
+    return DeviceFolder(device) + "\\VTTwainPageLog.ini";
+}
+
+std::string Ini(const std::string& path, const char* section, const char* key)
+{
+    std::string value;
+    return ReadIni(path, section, key, value) ? value : "(absent)";
+}
+
+// The longest device name whose three paths still fit 259 bytes under this machine's
+// common documents folder: the page log file adds "\Velmora\WIA\" and "\VTTwainPageLog.ini".
+std::size_t LongestDeviceName()
+{
+    return 259 - CommonDocumentsFolder().size() - std::strlen("\\Velmora\\WIA\\") - std::strlen("\\VTTwainPageLog.ini");
+}
+
+TEST(DeviceFiles, NameTheFilesOfTheLastDeviceSet)
+{
+    const std::string first = DeviceName(" one");
+    const std::string second = DeviceName(" two");
+    ASSERT_TRUE(uiext2::SetDeviceFiles(first.c_str()));
+    EXPECT_EQ(SettingsFile(first), uiext2::DeviceFiles().settingsFile);
+    EXPECT_EQ(ScannerListFile(first), uiext2::DeviceFiles().scannerListFile);
+    EXPECT_EQ(PageLogFile(first), uiext2::DeviceFiles().pageLogFile);
+
+    ASSERT_TRUE(uiext2::SetDeviceFiles(second.c_str()));
+    EXPECT_EQ(SettingsFile(second), uiext2::DeviceFiles().settingsFile);
+    EXPECT_EQ(ScannerListFile(second), uiext2::DeviceFiles().scannerListFile);
+    EXPECT_EQ(PageLogFile(second), uiext2::DeviceFiles().pageLogFile);
+}
+
+// Deletes the files provisioning would make through `name` if it let the name through, so
+// that a run of a broken build leaves nothing that fails the next run.
+void DeleteFilesMadeThrough(const std::string& name)
+{
+    for (const std::string& file : {SettingsFile(name), ScannerListFile(name), PageLogFile(name)})
+        ::DeleteFileA(file.c_str());
+}
+
+// A refused name changes nothing anywhere: not the record, not the disk. The folders a
+// composition that let such a name through would make are watched: "uiext2 refused" (the
+// first part of a name with a separator, or what Windows makes of a trailing dot or
+// space), one two levels up, and the folder of the name one byte too long, whose folder
+// path still fits where its files do not.
+TEST(DeviceFiles, RefusedNamesChangeNothing)
+{
+    const std::string tooLong(LongestDeviceName() + 1, 'L');
+    const std::string refused[] = {
+        "",
+        ".",
+        "..",
+        "uiext2 refused\\x",
+        "..\\..\\uiext2 refused",
+        "uiext2 refused/x",
+        "C:",
+        "uiext2 a:b",
+        "uiext2 <x>",
+        "CON",
+        "nul.ini",
+        "COM1",
+        "uiext2 refused.",
+        "uiext2 refused ",
+        "uiext2\trefused",
+        tooLong,
+    };
+    const std::string watched[] = {"uiext2 refused", "..\\..\\uiext2 refused", tooLong};
+    ScopedDeviceFolder watch0(watched[0]), watch1(watched[1]), watch2(watched[2]);
+    ASSERT_TRUE(watch0.ok() && watch1.ok() && watch2.ok());
+    for (const std::string& name : refused)
+        DeleteFilesMadeThrough(name);
+    InstalledTemplates templates;
+    ASSERT_TRUE(templates.ok());
+    ASSERT_TRUE(uiext2::SetDeviceFiles(DeviceName().c_str()));
+    const uiext2::DeviceFilesRecord before = uiext2::DeviceFiles();
+
+    for (const std::string& name : refused)
+    {
+        EXPECT_FALSE(uiext2::SetDeviceFiles(name.c_str())) << name;
+        EXPECT_EQ(0, std::memcmp(&before, &uiext2::DeviceFiles(), sizeof(before))) << name;
+        uiext2::ProvisionDeviceFolder(name.c_str(), "Model");
+        EXPECT_FALSE(FileExists(SettingsFile(name))) << name;
+        DeleteFilesMadeThrough(name);
+    }
+    for (const std::string& name : watched)
+        EXPECT_FALSE(FolderExists(DeviceFolder(name))) << name;
+    EXPECT_FALSE(uiext2::SetDeviceFiles(nullptr));
+    EXPECT_EQ(0, std::memcmp(&before, &uiext2::DeviceFiles(), sizeof(before)));
+}
+
+class Provisioning : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder_.ok());
+        ASSERT_TRUE(templates_.ok());
+    }
+
+    const std::string device_ = DeviceName();
+    ScopedDeviceFolder folder_{device_};
+    InstalledTemplates templates_;
+};
+
+TEST_F(Provisioning, FirstSightMakesFoldersCopiesAndKeys)
+{
+    const std::string velmora = CommonDocumentsFolder() + "\\Velmora";
+    ::RemoveDirectoryA((velmora + "\\VT_WIA").c_str()); // only when empty: then its creation shows
+    ScopedUserMeasure measure;
+    ASSERT_TRUE(measure.Set("0"));
+
+    uiext2::ProvisionDeviceFolder(device_.c_str(), "VT-3000 Model");
+
+    EXPECT_TRUE(FolderExists(velmora));
+    EXPECT_TRUE(FolderExists(velmora + "\\WIA"));
+    EXPECT_TRUE(FolderExists(DeviceFolder(device_)));
+    EXPECT_TRUE(FolderExists(velmora + "\\VT_WIA"));
+
+    const std::string settings = SettingsFile(device_);
+    EXPECT_EQ("VT_TWAIN1.ini", Ini(settings, "Template", "File"));
+    EXPECT_EQ("3", Ini(settings, "Contents", "Compression")); // the template's keys stay
+    EXPECT_EQ("0", Ini(settings, "Contents", "Unit"));
+
+    const std::string scannerList = ScannerListFile(device_);
+    EXPECT_EQ("RegList.ini", Ini(scannerList, "Template", "File"));
+    EXPECT_EQ("USB", Ini(scannerList, "Scanner1", "Port"));
+    EXPECT_EQ("VT-3000 Model", Ini(scannerList, "Scanner1", "Model"));
+
+    // Copied and never written: byte for byte the template.
+    EXPECT_EQ(TemplateText("VTTwainPageLog.ini"), FileText(PageLogFile(device_)));
+}
+
+TEST_F(Provisioning, AnExistingSettingsFileKeepsTheDeviceAsItIs)
+{
+    ASSERT_TRUE(::CreateDirectoryA((CommonDocumentsFolder() + "\\Velmora").c_str(), nullptr) ||
+                ::GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(::CreateDirectoryA((CommonDocumentsFolder() + "\\Velmora\\WIA").c_str(), nullptr) ||
+                ::GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(::CreateDirectoryA(DeviceFolder(device_).c_str(), nullptr));
+    const std::string mine = "[Contents]\r\nCompression=5\r\n";
+    ASSERT_TRUE(WriteFileText(SettingsFile(device_), mine));
+
+    uiext2::ProvisionDeviceFolder(device_.c_str(), "VT-3000 Model");
+
+    EXPECT_EQ(mine, FileText(SettingsFile(device_)));
+    EXPECT_FALSE(FileExists(ScannerListFile(device_)));
+    EXPECT_FALSE(FileExists(PageLogFile(device_)));
+}
+
+// The companion program holds the settings file open without sharing: the existence test
+// cannot open it, and still must not take it for absent.
+TEST_F(Provisioning, ASettingsFileHeldOpenIsNotOverwritten)
+{
+    ::CreateDirectoryA((CommonDocumentsFolder() + "\\Velmora").c_str(), nullptr);
+    ::CreateDirectoryA((CommonDocumentsFolder() + "\\Velmora\\WIA").c_str(), nullptr);
+    ASSERT_TRUE(::CreateDirectoryA(DeviceFolder(device_).c_str(), nullptr));
+    const std::string mine = "[Contents]\r\nCompression=5\r\n";
+    ASSERT_TRUE(WriteFileText(SettingsFile(device_), mine));
+    {
+        uiext2::UniqueFile held(::CreateFileA(SettingsFile(device_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        uiext2::UniqueFile probe(::CreateFileA(SettingsFile(device_).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_FALSE(probe);
+        ASSERT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ::GetLastError());
+
+        uiext2::ProvisionDeviceFolder(device_.c_str(), "VT-3000 Model");
+    }
+    EXPECT_EQ(mine, FileText(SettingsFile(device_)));
+    EXPECT_FALSE(FileExists(ScannerListFile(device_)));
+    EXPECT_FALSE(FileExists(PageLogFile(device_)));
+}
+
+TEST_F(Provisioning, TwoDevicesGetFoldersOfTheirOwn)
+{
+    const std::string other = DeviceName(" other");
+    ScopedDeviceFolder otherFolder(other);
+    ASSERT_TRUE(otherFolder.ok());
+
+    ScopedUserMeasure measure;
+    ASSERT_TRUE(measure.Set("0"));
+    uiext2::ProvisionDeviceFolder(device_.c_str(), "Model A");
+    ASSERT_TRUE(measure.Set("1"));
+    uiext2::ProvisionDeviceFolder(other.c_str(), "Model B");
+
+    EXPECT_EQ("Model A", Ini(ScannerListFile(device_), "Scanner1", "Model"));
+    EXPECT_EQ("Model B", Ini(ScannerListFile(other), "Scanner1", "Model"));
+    EXPECT_EQ("0", Ini(SettingsFile(device_), "Contents", "Unit"));
+    EXPECT_EQ("1", Ini(SettingsFile(other), "Contents", "Unit"));
+    EXPECT_TRUE(FileExists(SettingsFile(other)));
+    EXPECT_TRUE(FileExists(PageLogFile(other)));
+}
+
+TEST_F(Provisioning, TheLongestNameThatFitsIsProvisioned)
+{
+    const std::string longest(LongestDeviceName(), 'L');
+    ScopedDeviceFolder longestFolder(longest);
+    ASSERT_TRUE(uiext2::SetDeviceFiles(longest.c_str()));
+    EXPECT_EQ(259u, std::strlen(uiext2::DeviceFiles().pageLogFile));
+
+    uiext2::ProvisionDeviceFolder(longest.c_str(), "Model");
+    EXPECT_EQ(TemplateText("VTTwainPageLog.ini"), FileText(PageLogFile(longest)));
+    EXPECT_EQ("Model", Ini(ScannerListFile(longest), "Scanner1", "Model"));
+}
+
+// Without the driver package's templates the files hold only what provisioning writes.
+TEST(ProvisioningWithoutTemplates, WritesOnlyItsOwnKeys)
+{
+    ASSERT_FALSE(FileExists(TemplateFolder() + "\\VT_TWAIN1.ini")) << "templates left behind by another test";
+    const std::string device = DeviceName();
+    ScopedDeviceFolder folder(device);
+
+    uiext2::ProvisionDeviceFolder(device.c_str(), "Model");
+
+    EXPECT_EQ(std::to_string(uiext2::DefaultUnit()), Ini(SettingsFile(device), "Contents", "Unit"));
+    EXPECT_EQ("(absent)", Ini(SettingsFile(device), "Template", "File"));
+    EXPECT_EQ("Model", Ini(ScannerListFile(device), "Scanner1", "Model"));
+    EXPECT_EQ("(absent)", Ini(ScannerListFile(device), "Template", "File"));
+    EXPECT_FALSE(FileExists(PageLogFile(device)));
+}
+
+} // namespace

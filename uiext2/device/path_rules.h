@@ -1,0 +1,56 @@
+// Rules for putting a device name into a file-system path, and path composition that
+// fails rather than truncates. Pure logic: the folder roots come in as arguments.
+#pragma once
+
+#include <cstddef>
+
+#if defined(__GNUC__) || defined(__clang__)
+#define UIEXT2_PRINTF_LIKE(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
+#else
+#define UIEXT2_PRINTF_LIKE(formatIndex, firstArgument)
+#endif
+
+namespace uiext2
+{
+
+// MAX_PATH: the capacity of every path buffer, terminator included.
+constexpr std::size_t kPathCapacity = 260;
+
+// The three per-device files, under these names in the device folder and in the driver
+// package's template folder.
+constexpr char kSettingsFileName[] = "VT_TWAIN1.ini";
+constexpr char kScannerListFileName[] = "RegList.ini";
+constexpr char kPageLogFileName[] = "VTTwainPageLog.ini";
+
+// True when `name` can stand as exactly one folder name in a Windows path, and names a
+// folder of its own:
+// - not null, not empty;
+// - none of \ / : * ? " < > | and no control character (1-31);
+// - no trailing dot or space (Windows strips them, so "Scanner." would alias "Scanner";
+//   this also rules out "." and "..");
+// - not a reserved device name (CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$ and
+//   the superscript-digit COM/LPT forms), in any letter case, alone or followed by an
+//   extension or by spaces, which Windows resolves to the device, not to a folder.
+// Bytes are checked one by one: in a double-byte code page a trail byte that equals '\'
+// or '|' also rejects the name. That is stricter than needed, never looser.
+bool IsSafeFolderName(const char* name) noexcept;
+
+// printf-style composition into `out` (capacity bytes, terminator included). False when
+// the result would not fit, or on a formatting error; `out` is then left as it was.
+bool FormatPath(char* out, std::size_t capacity, const char* format, ...) noexcept UIEXT2_PRINTF_LIKE(3, 4);
+
+// A device's folder and its three files under a documents root:
+// "<root>\Velmora\WIA\<device>" and the files in it.
+struct DevicePaths
+{
+    char folder[kPathCapacity];
+    char settingsFile[kPathCapacity];
+    char scannerListFile[kPathCapacity];
+    char pageLogFile[kPathCapacity];
+};
+
+// Composes all four paths. False, with `out` left as it was, when the device name is not
+// a safe folder name or a path would not fit kPathCapacity.
+bool ComposeDevicePaths(const char* documentsRoot, const char* deviceName, DevicePaths& out) noexcept;
+
+} // namespace uiext2
