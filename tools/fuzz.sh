@@ -30,6 +30,14 @@ for target in "${targets[@]}"; do
     corpus=build/fuzz/corpus/$target
     mkdir -p "$corpus"
     echo "== $target: ${seconds} s"
-    build/fuzz/tests/fuzz/"$target" -max_total_time="$seconds" -max_len=12288 -print_final_stats=1 \
-        "$corpus" tests/fuzz/corpus/"$target"
+    run=(build/fuzz/tests/fuzz/"$target" -max_total_time="$seconds" -max_len=12288 -print_final_stats=1
+        "$corpus" tests/fuzz/corpus/"$target")
+    if [ "$1" = long ]; then
+        "${run[@]}"
+        continue
+    fi
+    # The short run prints its summary only, and the whole log when the target fails.
+    log=build/fuzz/$target.log
+    "${run[@]}" >"$log" 2>&1 || { cat "$log"; exit 1; }
+    grep -E '^(#[0-9]+[[:space:]]+INITED|Done|stat::number_of_executed_units)' "$log" || true
 done
