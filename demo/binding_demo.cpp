@@ -43,11 +43,11 @@ int RunBindingDemo(GetClassObjectFn getClassObject)
     }
 
     // The scanner and the device manager that opens it by its ID.
-    fakes::ScannerSpec spec;
-    spec.deviceName = std::wstring(deviceName.begin(), deviceName.end());
-    spec.modelName = L"VS-2400";
-    spec.firmwareVersion = L"2.10.005";
-    fakes::Scanner scanner = fakes::MakeScanner(spec);
+    fakes::ScannerSetup setup;
+    setup.deviceName = std::wstring(deviceName.begin(), deviceName.end());
+    setup.modelName = L"VS-2400";
+    setup.firmwareVersion = L"2.10.005";
+    fakes::Scanner scanner = fakes::MakeScanner(setup);
     auto manager = fakes::FakeDeviceManager::Make();
     manager->AddDevice(deviceId, scanner.root.Get());
     fakes::DeviceManagerRegistration registration;

@@ -41,10 +41,10 @@ TEST_F(DllBinding, OpensTheDeviceThroughTheDeviceManagerAndProvisionsIt)
     uiext2_test::InstalledTemplates templates;
     ASSERT_TRUE(templates.ok());
     uiext2_test::ScopedDeviceFolder folder(device);
-    fakes::ScannerSpec spec;
-    spec.deviceName = std::wstring(device.begin(), device.end());
-    spec.modelName = L"DLL-7";
-    fakes::Scanner scanner = fakes::MakeScanner(spec);
+    fakes::ScannerSetup setup;
+    setup.deviceName = std::wstring(device.begin(), device.end());
+    setup.modelName = L"DLL-7";
+    fakes::Scanner scanner = fakes::MakeScanner(setup);
     {
         ComPtr<fakes::FakeDeviceManager> manager = fakes::FakeDeviceManager::Make();
         manager->AddDevice(L"dll-device", scanner.root.Get());

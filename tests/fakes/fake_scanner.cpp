@@ -63,7 +63,7 @@ std::vector<BYTE> SampleBitmap(BYTE shade)
     return bytes;
 }
 
-Scanner MakeScanner(const ScannerSpec& spec)
+Scanner MakeScanner(const ScannerSetup& setup)
 {
     Scanner scanner;
     scanner.root =
@@ -74,16 +74,16 @@ Scanner MakeScanner(const ScannerSpec& spec)
         return Scanner{};
 
     scanner.root->fullItemName = L"0000\\Root";
-    scanner.root->SetString(wia2::ModelNameProp, spec.modelName);
-    scanner.root->SetString(wia2::DpaFirmwareVersion, spec.firmwareVersion);
-    scanner.root->SetString(wia2::DeviceNameProp, spec.deviceName);
+    scanner.root->SetString(wia2::ModelNameProp, setup.modelName);
+    scanner.root->SetString(wia2::DpaFirmwareVersion, setup.firmwareVersion);
+    scanner.root->SetString(wia2::DeviceNameProp, setup.deviceName);
     scanner.root->SetString(wia2::IpaFullItemName, scanner.root->fullItemName);
 
     scanner.flatbed->fullItemName = L"0000\\Root\\Flatbed";
     scanner.folder->fullItemName = L"0000\\Root\\Scans";
     scanner.root->children = {scanner.flatbed, scanner.folder};
 
-    for (ULONG i = 1; i <= spec.imageCount; ++i)
+    for (ULONG i = 1; i <= setup.imageCount; ++i)
     {
         const std::wstring name = L"Image" + std::to_wstring(i);
         ComPtr<FakeItem> image =

@@ -176,7 +176,7 @@ private:
 };
 
 // What MakeScanner builds.
-struct ScannerSpec
+struct ScannerSetup
 {
     std::wstring deviceName = L"Test Scanner";
     std::wstring modelName = L"TS-100";
@@ -194,7 +194,7 @@ struct Scanner
 
 // A root item with a flatbed child and a folder child holding imageCount images. Image i
 // (from 1) delivers SampleBitmap(i * 40).
-Scanner MakeScanner(const ScannerSpec& spec = {});
+Scanner MakeScanner(const ScannerSetup& setup = {});
 
 // The WIA 2.0 device manager: CreateDevice opens the root of a device added by its ID
 // (compared exactly); an unknown ID gives WIA_S_NO_DEVICE_AVAILABLE (an error, despite the

@@ -23,11 +23,11 @@ TEST_F(BindingTest, DataObjectThatIsTheRootBindsAndPreparesTheDevice)
     uiext2_test::ScopedDeviceFolder folder(device);
     uiext2_test::InstalledScanner installed("9801", device, "192.0.2.17");
     ASSERT_TRUE(installed.ok());
-    fakes::ScannerSpec spec;
-    spec.deviceName = Wide(device);
-    spec.modelName = L"DS-1";
-    spec.firmwareVersion = L"2.10";
-    fakes::Scanner scanner = fakes::MakeScanner(spec);
+    fakes::ScannerSetup setup;
+    setup.deviceName = Wide(device);
+    setup.modelName = L"DS-1";
+    setup.firmwareVersion = L"2.10";
+    fakes::Scanner scanner = fakes::MakeScanner(setup);
     ComPtr<FakeDeviceManager> manager = FakeDeviceManager::Make();
     fakes::DeviceManagerRegistration registration;
     ASSERT_EQ(S_OK, registration.Register(manager.Get()));
@@ -89,9 +89,9 @@ TEST_F(BindingTest, ItemNamesOpenTheOneDeviceIdThroughTheDeviceManager)
 
     const std::string device = DeviceName();
     uiext2_test::ScopedDeviceFolder folder(device);
-    fakes::ScannerSpec spec;
-    spec.deviceName = Wide(device);
-    fakes::Scanner scanner = fakes::MakeScanner(spec);
+    fakes::ScannerSetup setup;
+    setup.deviceName = Wide(device);
+    fakes::Scanner scanner = fakes::MakeScanner(setup);
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.label);
@@ -224,11 +224,11 @@ TEST_F(BindingTest, SecondInitializeReleasesTheRootItReplaces)
     const std::string secondDevice = DeviceName(" two");
     uiext2_test::ScopedDeviceFolder firstFolder(firstDevice);
     uiext2_test::ScopedDeviceFolder secondFolder(secondDevice);
-    fakes::ScannerSpec spec;
-    spec.deviceName = Wide(firstDevice);
-    fakes::Scanner first = fakes::MakeScanner(spec);
-    spec.deviceName = Wide(secondDevice);
-    fakes::Scanner second = fakes::MakeScanner(spec);
+    fakes::ScannerSetup setup;
+    setup.deviceName = Wide(firstDevice);
+    fakes::Scanner first = fakes::MakeScanner(setup);
+    setup.deviceName = Wide(secondDevice);
+    fakes::Scanner second = fakes::MakeScanner(setup);
 
     ComPtr<IShellExtInit> init = NewExtension();
     ASSERT_EQ(S_OK, Bind(init.Get(), FakeDataObject::ForItem(first.root.Get()).Get()));

@@ -61,12 +61,12 @@ TEST_F(BindingTest, VersionTextHoldsTheWholeFirmwareVersionOrNone)
     };
     const std::string device = DeviceName();
     uiext2_test::ScopedDeviceFolder folder(device);
-    fakes::ScannerSpec spec;
-    spec.deviceName = Wide(device);
+    fakes::ScannerSetup setup;
+    setup.deviceName = Wide(device);
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.label);
-        fakes::Scanner scanner = fakes::MakeScanner(spec);
+        fakes::Scanner scanner = fakes::MakeScanner(setup);
         Apply(*scanner.root.Get(), wia2::DpaFirmwareVersion, c.fault, Wide(c.firmware));
         ComPtr<IShellExtInit> init = NewExtension();
         EXPECT_EQ(S_OK, Bind(init.Get(), FakeDataObject::ForItem(scanner.root.Get()).Get()));
@@ -98,9 +98,9 @@ TEST_F(BindingTest, ModelNameIsWrittenWholeOrEmpty)
         SCOPED_TRACE(c.label);
         const std::string device = DeviceName(("-" + std::to_string(++row)).c_str());
         uiext2_test::ScopedDeviceFolder folder(device); // a first sight each: provisioning writes Model
-        fakes::ScannerSpec spec;
-        spec.deviceName = Wide(device);
-        fakes::Scanner scanner = fakes::MakeScanner(spec);
+        fakes::ScannerSetup setup;
+        setup.deviceName = Wide(device);
+        fakes::Scanner scanner = fakes::MakeScanner(setup);
         Apply(*scanner.root.Get(), wia2::ModelNameProp, c.fault, Wide(c.model));
         ComPtr<IShellExtInit> init = NewExtension();
         EXPECT_EQ(S_OK, Bind(init.Get(), FakeDataObject::ForItem(scanner.root.Get()).Get()));
@@ -123,9 +123,9 @@ TEST_F(BindingTest, DeviceNamesThatAreOneFolderNameBind)
     {
         SCOPED_TRACE(device);
         uiext2_test::ScopedDeviceFolder folder(device);
-        fakes::ScannerSpec spec;
-        spec.deviceName = Wide(device);
-        fakes::Scanner scanner = fakes::MakeScanner(spec);
+        fakes::ScannerSetup setup;
+        setup.deviceName = Wide(device);
+        fakes::Scanner scanner = fakes::MakeScanner(setup);
         ComPtr<IShellExtInit> init = NewExtension();
         EXPECT_EQ(S_OK, Bind(init.Get(), FakeDataObject::ForItem(scanner.root.Get()).Get()));
         EXPECT_EQ(uiext2_test::DeviceFolder(device) + "\\VT_TWAIN1.ini", uiext2::DeviceFiles().settingsFile);
@@ -171,9 +171,9 @@ TEST_F(BindingTest, UnusableIdentityFailsWithoutSettingsWork)
     // A good binding first, so that "unchanged" means something.
     const std::string good = DeviceName();
     uiext2_test::ScopedDeviceFolder goodFolder(good);
-    fakes::ScannerSpec spec;
-    spec.deviceName = Wide(good);
-    fakes::Scanner goodScanner = fakes::MakeScanner(spec);
+    fakes::ScannerSetup setup;
+    setup.deviceName = Wide(good);
+    fakes::Scanner goodScanner = fakes::MakeScanner(setup);
     ComPtr<IShellExtInit> goodInit = NewExtension();
     ASSERT_EQ(S_OK, Bind(goodInit.Get(), FakeDataObject::ForItem(goodScanner.root.Get()).Get()));
     const ModuleTexts before = ModuleTexts::Now();
