@@ -63,6 +63,34 @@ TEST(PathRules, SafeFolderNames)
     }
 }
 
+// Lead bytes of code page 932 (Japanese).
+bool ShiftJisLeadByte(unsigned char byte)
+{
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+TEST(PathRules, DoubleByteNamesKeepTheirTrailBytes)
+{
+    const NameCase rows[] = {
+        {"\x83\x5C\x83\x74\x83\x67", true}, // a katakana word whose first trail byte is '\\'
+        {"\x95\x5C", true},                 // a kanji with the same trail byte
+        {"\x83\x7C", true},                 // trail byte '|'
+        {"VT-\x83\x5C", true},
+        {"\x83\x5C\\x", false}, // a real separator after the character still counts
+        {"\x83", false},        // a lead byte without its trail byte
+        {"VT\x83", false},
+        {"\x83\x5C.", false}, // a trailing dot after a double-byte character
+        {"CON", false},
+    };
+    for (const NameCase& row : rows)
+        EXPECT_EQ(row.safe, IsSafeFolderName(row.name, ShiftJisLeadByte)) << "name \"" << row.name << "\"";
+
+    DevicePaths paths;
+    ASSERT_TRUE(ComposeDevicePaths("C:\\users\\Public\\Documents", "\x83\x5C", paths, ShiftJisLeadByte));
+    EXPECT_STREQ("C:\\users\\Public\\Documents\\Velmora\\WIA\\\x83\x5C", paths.folder);
+    EXPECT_FALSE(ComposeDevicePaths("C:\\users\\Public\\Documents", "\x83\x5C", paths));
+}
+
 TEST(PathRules, FormatPathFitsOrLeavesTheBufferAlone)
 {
     struct Case

@@ -1,4 +1,6 @@
-// LanguageCode() read from the platform, in a process whose system locale CTest sets.
+// What follows the system locale, read from the platform in a process whose system locale
+// CTest sets: the language code, and how device names are read in the ANSI code page.
+#include "device/settings_store.h"
 #include "pages/language.h"
 
 #include <gtest/gtest.h>
@@ -12,4 +14,16 @@ TEST(LanguagePlatform, CodeFollowsTheSystemLocale)
     EXPECT_EQ(std::atoi(expected), uiext2::LanguageCode());
     // Computed afresh each time, with no state between calls.
     EXPECT_EQ(uiext2::LanguageCode(), uiext2::LanguageCode());
+}
+
+TEST(DeviceNamePlatform, TrailBytesFollowTheSystemCodePage)
+{
+    // "ソ" in code page 932 is 0x83 0x5C: one character there, "ƒ\" in code page 1252.
+    const char* katakanaSo = "\x83\x5C";
+    const UINT codePage = ::GetACP();
+    ASSERT_TRUE(codePage == 932 || codePage == 936 || codePage == 950 || codePage == 1252) << codePage;
+    // In the Chinese code pages 0x83 is a lead byte too.
+    EXPECT_EQ(codePage != 1252, uiext2::IsSafeDeviceName(katakanaSo));
+    EXPECT_TRUE(uiext2::IsSafeDeviceName("VT-3000"));
+    EXPECT_FALSE(uiext2::IsSafeDeviceName("a\\b"));
 }

@@ -5,7 +5,6 @@
 #include "device/device_id.h"
 #include "device/device_identity.h"
 #include "device/item_names.h"
-#include "device/path_rules.h"
 #include "device/settings_store.h"
 #include "device/version_text.h"
 #include "support/hresult.h"
@@ -68,7 +67,7 @@ HRESULT BindDevice(IDataObject* dataObject, ComPtr<IWiaItem2>& root) noexcept
     // The device name becomes a folder name. One that is not a single safe folder name,
     // or whose paths cannot be composed whole, fails the binding before anything
     // module-wide changes or any folder or file is touched.
-    RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_INVALID_NAME), !IsSafeFolderName(identity.deviceName));
+    RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_INVALID_NAME), !IsSafeDeviceName(identity.deviceName));
     RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), !SetDeviceFiles(identity.deviceName));
     SetVersionText(identity.firmwareVersion);
     ProvisionDeviceFolder(identity.deviceName, identity.modelName);

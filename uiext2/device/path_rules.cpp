@@ -67,14 +67,22 @@ bool IsReservedDeviceName(const char* name) noexcept
 
 } // namespace
 
-bool IsSafeFolderName(const char* name) noexcept
+bool IsSafeFolderName(const char* name, LeadByteTest isLeadByte) noexcept
 {
     if (!name || name[0] == '\0')
         return false;
     const std::size_t length = std::strlen(name);
     for (std::size_t i = 0; i < length; ++i)
     {
-        if (IsForbiddenByte(static_cast<unsigned char>(name[i])))
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (isLeadByte && isLeadByte(byte))
+        {
+            if (i + 1 == length)
+                return false; // a character cut in half
+            ++i;              // its trail byte may be any value but 0
+            continue;
+        }
+        if (IsForbiddenByte(byte))
             return false;
     }
     const char last = name[length - 1];
@@ -103,9 +111,10 @@ bool FormatPath(char* out, std::size_t capacity, const char* format, ...) noexce
     return fits;
 }
 
-bool ComposeDevicePaths(const char* documentsRoot, const char* deviceName, DevicePaths& out) noexcept
+bool ComposeDevicePaths(const char* documentsRoot, const char* deviceName, DevicePaths& out,
+                        LeadByteTest isLeadByte) noexcept
 {
-    if (!documentsRoot || !IsSafeFolderName(deviceName))
+    if (!documentsRoot || !IsSafeFolderName(deviceName, isLeadByte))
         return false;
 
     DevicePaths paths;

@@ -22,6 +22,10 @@ constexpr char kSettingsFileName[] = "VT_TWAIN1.ini";
 constexpr char kScannerListFileName[] = "RegList.ini";
 constexpr char kPageLogFileName[] = "VTTwainPageLog.ini";
 
+// Whether a byte of the ANSI code page in use starts a double-byte character. Null: a
+// single-byte code page.
+using LeadByteTest = bool (*)(unsigned char byte);
+
 // True when `name` can stand as exactly one folder name in a Windows path, and names a
 // folder of its own:
 // - not null, not empty;
@@ -31,9 +35,10 @@ constexpr char kPageLogFileName[] = "VTTwainPageLog.ini";
 // - not a reserved device name (CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$ and
 //   the superscript-digit COM/LPT forms), in any letter case, alone or followed by an
 //   extension or by spaces, which Windows resolves to the device, not to a folder.
-// Bytes are checked one by one: in a double-byte code page a trail byte that equals '\'
-// or '|' also rejects the name. That is stricter than needed, never looser.
-bool IsSafeFolderName(const char* name) noexcept;
+// In a double-byte code page the trail byte of a character is part of that character, as
+// the file system's ANSI functions read it: a Japanese name whose trail byte equals '\'
+// is a plain name. A lead byte without its trail byte makes the name unsafe.
+bool IsSafeFolderName(const char* name, LeadByteTest isLeadByte = nullptr) noexcept;
 
 // printf-style composition into `out` (capacity bytes, terminator included). False when
 // the result would not fit, or on a formatting error; `out` is then left as it was.
@@ -51,6 +56,7 @@ struct DevicePaths
 
 // Composes all four paths. False, with `out` left as it was, when the device name is not
 // a safe folder name or a path would not fit kPathCapacity.
-bool ComposeDevicePaths(const char* documentsRoot, const char* deviceName, DevicePaths& out) noexcept;
+bool ComposeDevicePaths(const char* documentsRoot, const char* deviceName, DevicePaths& out,
+                        LeadByteTest isLeadByte = nullptr) noexcept;
 
 } // namespace uiext2

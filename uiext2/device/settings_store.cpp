@@ -64,7 +64,17 @@ void CopyTemplate(const char* fileName, const char* target) noexcept
     }
 }
 
+bool IsSystemLeadByte(unsigned char byte) noexcept
+{
+    return ::IsDBCSLeadByte(byte) != FALSE;
+}
+
 } // namespace
+
+bool IsSafeDeviceName(const char* deviceName) noexcept
+{
+    return IsSafeFolderName(deviceName, IsSystemLeadByte);
+}
 
 DeviceFilesRecord& DeviceFiles() noexcept
 {
@@ -75,7 +85,8 @@ DeviceFilesRecord& DeviceFiles() noexcept
 bool DevicePathsOf(const char* deviceName, DevicePaths& paths) noexcept
 {
     char documentsRoot[MAX_PATH];
-    return SpecialFolder(CSIDL_COMMON_DOCUMENTS, documentsRoot) && ComposeDevicePaths(documentsRoot, deviceName, paths);
+    return SpecialFolder(CSIDL_COMMON_DOCUMENTS, documentsRoot) &&
+           ComposeDevicePaths(documentsRoot, deviceName, paths, IsSystemLeadByte);
 }
 
 bool SetDeviceFiles(const char* deviceName) noexcept
@@ -96,7 +107,8 @@ void ProvisionDeviceFolder(const char* deviceName, const char* modelName) noexce
 {
     char documentsRoot[MAX_PATH];
     DevicePaths device;
-    if (!SpecialFolder(CSIDL_COMMON_DOCUMENTS, documentsRoot) || !ComposeDevicePaths(documentsRoot, deviceName, device))
+    if (!SpecialFolder(CSIDL_COMMON_DOCUMENTS, documentsRoot) ||
+        !ComposeDevicePaths(documentsRoot, deviceName, device, IsSystemLeadByte))
         return;
     if (!SettingsFileAbsent(device.settingsFile))
         return;

@@ -21,6 +21,10 @@ struct DeviceFilesRecord
 // Module-wide; empty until the first successful SetDeviceFiles.
 DeviceFilesRecord& DeviceFiles() noexcept;
 
+// True when the device name is one safe folder name in the system's ANSI code page (the
+// code page the file functions read it in).
+bool IsSafeDeviceName(const char* deviceName) noexcept;
+
 // Composes the device's three paths into DeviceFiles. False, with DeviceFiles left as it
 // was, when the device name is not one safe folder name or a path would not fit.
 bool SetDeviceFiles(const char* deviceName) noexcept;
