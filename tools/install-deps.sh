@@ -11,6 +11,7 @@ packages=(
     fonts-wine fonts-wqy-microhei
     openssl                                            # the independent password-vector oracle
     util-linux                                         # flock
+    locales                                            # localedef
 )
 
 missing=()
@@ -22,4 +23,13 @@ if [ "${#missing[@]}" -gt 0 ]; then
     [ "$(id -u)" -eq 0 ] || SUDO=sudo
     $SUDO apt-get update
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# Wine takes its system locale from LC_ALL, and the character set of Unix file names from
+# the C library's locale: without a generated ja_JP.UTF-8, a Japanese-locale test process
+# cannot create a file whose name is not ASCII.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+    SUDO=
+    [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi

@@ -82,4 +82,40 @@ TEST_F(DllBinding, RefusesAChildItemAndStillReleasesIt)
     EXPECT_EQ(held, scanner.folder->RefCount());
 }
 
+// A Japanese device name reaches the file system in the system's ANSI code page. In code
+// page 932 "スキャナ ソ" is one folder name, although the trail byte of "ソ" is 0x5C ('\\').
+// In a single-byte code page the name cannot be converted without loss (it would become
+// "?????"), and the binding refuses it before anything is created. CTest runs this test
+// once more under a Japanese system locale.
+TEST_F(DllBinding, JapaneseDeviceNameFollowsTheSystemCodePage)
+{
+    const std::wstring wideName = L"\u30B9\u30AD\u30E3\u30CA \u30BD"; // スキャナ ソ
+    char ansiName[68] = {};
+    ::WideCharToMultiByte(CP_ACP, 0, wideName.c_str(), -1, ansiName, sizeof(ansiName), nullptr, nullptr);
+    const std::string device = ansiName;
+
+    uiext2_test::InstalledTemplates templates;
+    ASSERT_TRUE(templates.ok());
+    uiext2_test::ScopedDeviceFolder folder(device);
+    fakes::ScannerSetup setup;
+    setup.deviceName = wideName;
+    fakes::Scanner scanner = fakes::MakeScanner(setup);
+    {
+        ComPtr<IShellExtInit> init = NewExtension();
+        ASSERT_TRUE(init);
+        const HRESULT hr = init->Initialize(nullptr, fakes::FakeDataObject::ForItem(scanner.root.Get()).Get(), nullptr);
+        if (::GetACP() == 932)
+        {
+            ASSERT_EQ("\x83\x58\x83\x4C\x83\x83\x83\x69 \x83\x5C", device);
+            EXPECT_EQ(S_OK, hr);
+            EXPECT_TRUE(uiext2_test::FileExists(uiext2_test::DeviceFolder(device) + "\\VT_TWAIN1.ini"));
+        }
+        else
+        {
+            EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_NAME), hr);
+            EXPECT_FALSE(uiext2_test::FolderExists(uiext2_test::DeviceFolder(device)));
+        }
+    }
+}
+
 } // namespace
