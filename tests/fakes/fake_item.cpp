@@ -153,6 +153,14 @@ void FakeItem::SetNumber(PROPID id, LONG number)
     properties.push_back(FakeProperty{id, VT_I4, std::wstring(), false, number});
 }
 
+void FakeItem::SetGuid(PROPID id, const GUID& guid)
+{
+    Remove(id);
+    FakeProperty property{id, VT_CLSID, std::wstring(), false, 0};
+    property.guid = guid;
+    properties.push_back(property);
+}
+
 void FakeItem::Remove(PROPID id)
 {
     properties.erase(std::remove_if(properties.begin(), properties.end(),
@@ -197,6 +205,8 @@ IFACEMETHODIMP FakeItem::EnumChildItems(const GUID* requested, IEnumWiaItem2** i
     *items = nullptr;
     if (FAILED(enumChildItemsResult))
         return enumChildItemsResult;
+    if (!trayFolder.empty())
+        ListTray();
 
     std::vector<ComPtr<FakeItem>> listed;
     for (const ComPtr<FakeItem>& child : children)

@@ -35,6 +35,18 @@ IFACEMETHODIMP FakeItem::ReadMultiple(ULONG count, const PROPSPEC specs[], PROPV
             values[i].lVal = property->number;
             continue;
         }
+        if (property->type == VT_CLSID)
+        {
+            values[i].puuid = static_cast<CLSID*>(::CoTaskMemAlloc(sizeof(CLSID)));
+            if (!values[i].puuid)
+            {
+                ::FreePropVariantArray(count, values);
+                return E_OUTOFMEMORY;
+            }
+            values[i].vt = VT_CLSID;
+            *values[i].puuid = property->guid;
+            continue;
+        }
         values[i].vt = VT_BSTR;
         values[i].bstrVal = property->nullBstr ? nullptr : ::SysAllocString(property->text.c_str());
         if (!property->nullBstr && !values[i].bstrVal)

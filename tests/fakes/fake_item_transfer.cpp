@@ -5,6 +5,8 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
+
 namespace fakes
 {
 
@@ -65,9 +67,15 @@ IFACEMETHODIMP FakeItem::Download(LONG flags, IWiaTransferCallback* callback)
 
     const ULONG size = static_cast<ULONG>(image.size());
     const ULONG part = downloadFault == DownloadFault::AfterPartWrite ? size / 2 : size;
-    hr = WriteAll(stream.Get(), image.data(), part);
-    if (FAILED(hr))
-        return hr;
+    const ULONG chunk = writeChunk ? writeChunk : (part ? part : 1);
+    for (ULONG done = 0; done < part;)
+    {
+        const ULONG piece = std::min(chunk, part - done);
+        hr = WriteAll(stream.Get(), image.data() + done, piece);
+        if (FAILED(hr))
+            return hr;
+        done += piece;
+    }
     if (downloadFault == DownloadFault::AfterPartWrite)
         return downloadResult;
 

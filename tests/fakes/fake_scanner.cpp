@@ -3,6 +3,7 @@
 #include "fake_scanner.h"
 
 #include <string>
+#include <utility>
 
 namespace fakes
 {
@@ -83,22 +84,33 @@ Scanner MakeScanner(const ScannerSetup& setup)
     scanner.folder->fullItemName = L"0000\\Root\\Scans";
     scanner.root->children = {scanner.flatbed, scanner.folder};
 
-    for (ULONG i = 1; i <= setup.imageCount; ++i)
+    scanner.folder->trayFolder = setup.trayFolder;
+    for (ULONG i = 1; i <= setup.imageCount && setup.trayFolder.empty(); ++i)
     {
-        const std::wstring name = L"Image" + std::to_wstring(i);
-        ComPtr<FakeItem> image =
-            FakeItem::Make(wia2::ItemTypeImage | kItemTypeFile | wia2::ItemTypeTransfer, kCategoryFinishedFile, name);
+        ComPtr<FakeItem> image = MakeImageItem(scanner.folder->fullItemName, L"Image" + std::to_wstring(i),
+                                               WiaImgFmt_BMP, SampleBitmap(static_cast<BYTE>(i * 40)));
         if (!image)
             return Scanner{};
-        image->listedUnder = WIA_CATEGORY_FOLDER;
-        image->fullItemName = scanner.folder->fullItemName + L"\\" + name;
-        image->SetString(wia2::IpaItemName, name);
-        image->SetString(wia2::IpaFullItemName, image->fullItemName);
-        image->image = SampleBitmap(static_cast<BYTE>(i * 40));
         scanner.folder->children.push_back(image);
         scanner.images.push_back(image);
     }
     return scanner;
+}
+
+ComPtr<FakeItem> MakeImageItem(const std::wstring& folderName, const std::wstring& name, const GUID& format,
+                               std::vector<BYTE> image)
+{
+    ComPtr<FakeItem> item =
+        FakeItem::Make(wia2::ItemTypeImage | kItemTypeFile | wia2::ItemTypeTransfer, kCategoryFinishedFile, name);
+    if (!item)
+        return item;
+    item->listedUnder = WIA_CATEGORY_FOLDER;
+    item->fullItemName = folderName + L"\\" + name;
+    item->SetString(wia2::IpaItemName, name);
+    item->SetString(wia2::IpaFullItemName, item->fullItemName);
+    item->SetGuid(wia2::IpaFormat, format);
+    item->image = std::move(image);
+    return item;
 }
 
 } // namespace fakes

@@ -74,6 +74,7 @@ struct FakeProperty
     std::wstring text; // VT_BSTR: the text
     bool nullBstr;     // VT_BSTR: a null BSTR rather than the text
     LONG number;       // VT_I4
+    GUID guid = {};    // VT_CLSID
 };
 
 // How Download behaves.
@@ -100,11 +101,18 @@ public:
     std::vector<FakeProperty> properties;
     std::vector<ComPtr<FakeItem>> children;
     std::vector<BYTE> image; // what Download writes (image items)
+    ULONG writeChunk = 0;    // Download writes in pieces of this size; 0: all at once
+    // A folder item with a tray lists the files in that folder, afresh at every
+    // EnumChildItems, as its image items (sorted by name; names starting with "~" are
+    // still being written). A page named "*.fail.*" fails its download half-way. This
+    // is how a companion program in another process brings pages into the driver.
+    std::wstring trayFolder;
 
     void SetString(PROPID id, const std::wstring& text);
     void SetNullString(PROPID id);
-    void SetNumber(PROPID id, LONG number); // a non-string value where a string belongs
-    void Remove(PROPID id);                 // the driver does not have the property
+    void SetNumber(PROPID id, LONG number);    // a non-string value where a string belongs
+    void SetGuid(PROPID id, const GUID& guid); // VT_CLSID, as WIA_IPA_FORMAT
+    void Remove(PROPID id);                    // the driver does not have the property
 
     // --- Faults -------------------------------------------------------------------------
     HRESULT getItemTypeResult = S_OK;   // a failure returns it and leaves the type unwritten
@@ -173,6 +181,7 @@ public:
 private:
     FakeItem() = default;
     FakeProperty* Find(PROPID id);
+    void ListTray(); // replaces children with the tray's pages
 };
 
 // What MakeScanner builds.
@@ -182,6 +191,7 @@ struct ScannerSetup
     std::wstring modelName = L"TS-100";
     std::wstring firmwareVersion = L"1.02.003";
     ULONG imageCount = 2;
+    std::wstring trayFolder; // set: the folder item presents this folder's files instead
 };
 
 struct Scanner
@@ -195,6 +205,11 @@ struct Scanner
 // A root item with a flatbed child and a folder child holding imageCount images. Image i
 // (from 1) delivers SampleBitmap(i * 40).
 Scanner MakeScanner(const ScannerSetup& setup = {});
+
+// An image item as a driver lists it below its folder: transferable, listed under the
+// folder category, with item name, full item name and format properties.
+ComPtr<FakeItem> MakeImageItem(const std::wstring& folderName, const std::wstring& name, const GUID& format,
+                               std::vector<BYTE> image);
 
 // The WIA 2.0 device manager: CreateDevice opens the root of a device added by its ID
 // (compared exactly); an unknown ID gives WIA_S_NO_DEVICE_AVAILABLE (an error, despite the

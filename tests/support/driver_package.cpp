@@ -123,7 +123,11 @@ bool InstalledScanner::ReadAddress(std::string& address) const
 
 bool RemoveDeviceFolder(const std::string& deviceName)
 {
-    const std::string folder = DeviceFolder(deviceName);
+    return RemoveFolder(DeviceFolder(deviceName));
+}
+
+bool RemoveFolder(const std::string& folder)
+{
     WIN32_FIND_DATAA found;
     uiext2::UniqueFind find(::FindFirstFileA((folder + "\\*").c_str(), &found));
     if (find)
@@ -140,6 +144,38 @@ bool RemoveDeviceFolder(const std::string& deviceName)
     find.reset();
     ::RemoveDirectoryA(folder.c_str());
     return !FolderExists(folder);
+}
+
+InstalledCompanion::InstalledCompanion()
+{
+    char self[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string built(self, length);
+    built.erase(built.find_last_of('\\') + 1);
+    ::CreateDirectoryA((ProgramFilesFolder() + "\\WIA Scanner").c_str(), nullptr);
+    ::CreateDirectoryA(TemplateFolder().c_str(), nullptr);
+    ok_ = ::CopyFileA((built + "callgui.exe").c_str(), Path().c_str(), FALSE) != FALSE;
+}
+
+InstalledCompanion::~InstalledCompanion()
+{
+    // A run never waits for its companion: wait here until the last one is gone, since a
+    // running program cannot be deleted or replaced.
+    HANDLE alive = ::OpenMutexA(SYNCHRONIZE, FALSE, "uiext2 simulated companion");
+    if (alive)
+    {
+        if (::WaitForSingleObject(alive, 30000) != WAIT_TIMEOUT)
+            ::ReleaseMutex(alive);
+        ::CloseHandle(alive);
+    }
+    ::DeleteFileA(Path().c_str());
+    ::RemoveDirectoryA(TemplateFolder().c_str());
+    ::RemoveDirectoryA((ProgramFilesFolder() + "\\WIA Scanner").c_str());
+}
+
+std::string InstalledCompanion::Path()
+{
+    return TemplateFolder() + "\\callgui.exe";
 }
 
 ScopedDeviceFolder::ScopedDeviceFolder(std::string deviceName)

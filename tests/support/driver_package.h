@@ -68,8 +68,26 @@ private:
     bool ok_ = false;
 };
 
-// Deletes the device's folder and every file in it, read-only ones included. True when
-// the folder is gone afterwards.
+// The simulated companion program (callgui.exe, built beside the test program) installed
+// as <program files>\WIA Scanner\USB2\callgui.exe for the object's lifetime.
+class InstalledCompanion
+{
+public:
+    InstalledCompanion();
+    ~InstalledCompanion();
+    InstalledCompanion(const InstalledCompanion&) = delete;
+    InstalledCompanion& operator=(const InstalledCompanion&) = delete;
+
+    bool ok() const { return ok_; }
+    static std::string Path();
+
+private:
+    bool ok_ = false;
+};
+
+// Deletes a folder and every file in it, read-only ones included (not subfolders). True
+// when the folder is gone afterwards.
+bool RemoveFolder(const std::string& folder);
 bool RemoveDeviceFolder(const std::string& deviceName);
 
 // Removes the device's folder when made and again when destroyed.

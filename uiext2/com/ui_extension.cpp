@@ -3,6 +3,7 @@
 
 #include "com/module.h"
 #include "device/device_binding.h"
+#include "scan/scan_run.h"
 
 #include <shlwapi.h>
 
@@ -42,9 +43,7 @@ IFACEMETHODIMP_(ULONG) UiExtension::Release() noexcept
 
 IFACEMETHODIMP UiExtension::DeviceDialog(DEVICEDIALOGDATA2* data) noexcept
 {
-    if (!data)
-        return E_INVALIDARG;
-    return E_NOTIMPL;
+    return RunScanDialog(data);
 }
 
 IFACEMETHODIMP UiExtension::GetDeviceIcon(BSTR, HICON*, ULONG) noexcept

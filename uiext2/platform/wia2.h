@@ -212,6 +212,7 @@ constexpr PROPID DipDevId = 2;
 constexpr PROPID DpaFirmwareVersion = 1026;
 constexpr PROPID IpaItemName = 4098;
 constexpr PROPID IpaFullItemName = 4099;
+constexpr PROPID IpaFormat = 4106; // VT_CLSID: a WiaImgFmt_* identifier
 constexpr PROPID IpaFilenameExtension = 4123;
 constexpr PROPID IpaItemCategory = 4125;
 constexpr PROPID PrivateItemProp = 71682;

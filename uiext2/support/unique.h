@@ -111,10 +111,22 @@ inline void ReleaseMedium(STGMEDIUM* medium) noexcept
 {
     ::ReleaseStgMedium(medium);
 }
+inline void FreeLocal(HLOCAL memory) noexcept
+{
+    ::LocalFree(memory);
+}
+inline void CloseMutex(HANDLE mutex) noexcept
+{
+    // A mutex that is not owned refuses the release; closing is what counts.
+    ::ReleaseMutex(mutex);
+    ::CloseHandle(mutex);
+}
 
 using UniqueHandle = Unique<HandleTraits<HANDLE, nullptr, CloseKernelHandle>>;
 using UniqueFile = Unique<FileHandleTraits>; // CreateFile, CreateNamedPipe
 using UniqueFind = Unique<FindHandleTraits>;
+using UniqueLocal = Unique<HandleTraits<HLOCAL, nullptr, FreeLocal>>; // LocalAlloc'd by the platform
+using UniqueMutex = Unique<HandleTraits<HANDLE, nullptr, CloseMutex>>;
 using UniqueHKey = Unique<HandleTraits<HKEY, nullptr, CloseRegKey>>;
 using UniqueHGlobal = Unique<HandleTraits<HGLOBAL, nullptr, FreeGlobal>>;
 using UniqueGdiObject = Unique<HandleTraits<HGDIOBJ, nullptr, DeleteGdiObject>>;

@@ -1,0 +1,212 @@
+// One item into one file: path composition and its bounds, unique names, the extension
+// from the item's format, recording into the application's record, failed downloads, and
+// the callback's rules for its one stream.
+#include "scan_fixture.h"
+
+#include "scan/item_transfer.h"
+#include "scan/stream_transfer_callback.h"
+
+#include <shlwapi.h>
+
+namespace scan_test
+{
+namespace
+{
+
+using uiext2::ScanRecord;
+
+const HRESULT kTruncated = static_cast<HRESULT>(0x8007007A); // STRSAFE_E_INSUFFICIENT_BUFFER
+
+class ItemTransfer : public ScanTest
+{
+protected:
+    fakes::Scanner scanner = fakes::MakeScanner(Setup(2));
+    std::wstring Folder() const { return Wide(output_); }
+};
+
+TEST(TargetPath, IsComposedWithinMaxPath)
+{
+    const std::wstring folder200 = L"C:\\" + std::wstring(197, L'f'); // 200 characters
+    const std::wstring base51 = std::wstring(51, L'b');               // 200 + 1 + 51 + 4 = 256
+    const struct
+    {
+        std::wstring folder, base, expected; // expected empty: does not fit
+    } cases[] = {
+        {L"C:\\Scans", L"Img", L"C:\\Scans\\Img.BMP"},
+        {L"C:\\Scans\\", L"Img", L"C:\\Scans\\Img.BMP"},
+        {L"", L"Img", L"\\Img.BMP"},
+        {folder200, base51 + L"bbb", folder200 + L"\\" + base51 + L"bbb.BMP"}, // 259
+        {folder200, base51 + L"bbbb", L""},                                    // 260
+        {std::wstring(259, L'f'), L"", L""},
+    };
+    for (const auto& c : cases)
+    {
+        wchar_t path[MAX_PATH];
+        const HRESULT hr = uiext2::ComposeTargetPath(c.folder.c_str(), c.base.c_str(), L".BMP", path);
+        if (c.expected.empty())
+        {
+            EXPECT_EQ(kTruncated, hr) << c.folder.size() + c.base.size();
+            EXPECT_EQ(259u, std::wcslen(path)) << "filled to the last character";
+        }
+        else
+        {
+            EXPECT_EQ(S_OK, hr);
+            EXPECT_EQ(c.expected, path);
+        }
+    }
+}
+
+TEST_F(ItemTransfer, TakesTheNextFreeNumberAndLeavesExistingFiles)
+{
+    ASSERT_TRUE(uiext2_test::WriteFileText(output_ + "\\Img.BMP", "first"));
+    ASSERT_TRUE(uiext2_test::WriteFileText(output_ + "\\Img (2).BMP", "second"));
+    DialogRecord record(scanner.root.Get(), output_, L"Img");
+    ScanRecord paths(record.data);
+    ASSERT_TRUE(paths.Reserve(2));
+    ASSERT_EQ(S_OK, uiext2::TransferItem(paths, scanner.images[0].Get()));
+    ASSERT_EQ(S_OK, uiext2::TransferItem(paths, scanner.images[1].Get()));
+    EXPECT_EQ(output_ + "\\Img (3).BMP", record.Path(0));
+    EXPECT_EQ(output_ + "\\Img (4).BMP", record.Path(1));
+    EXPECT_EQ("first", uiext2_test::FileText(output_ + "\\Img.BMP"));
+    EXPECT_EQ("second", uiext2_test::FileText(output_ + "\\Img (2).BMP"));
+    const std::vector<BYTE>& image = scanner.images[1]->image;
+    EXPECT_EQ(std::string(image.begin(), image.end()), uiext2_test::FileText(record.Path(1)));
+}
+
+TEST_F(ItemTransfer, ExtensionFollowsTheItemFormat)
+{
+    const GUID other = {0x12345678, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
+    const struct
+    {
+        const GUID* format;
+        const char* extension;
+    } cases[] = {{&WiaImgFmt_BMP, ".BMP"},   {&WiaImgFmt_PNG, ".PNG"}, {&WiaImgFmt_JPEG, ".JPG"},
+                 {&WiaImgFmt_TIFF, ".TIFF"}, {&other, ".BMP"},         {nullptr, ".BMP"}};
+    for (const auto& c : cases)
+    {
+        fakes::ComPtr<fakes::FakeItem> item = scanner.images[0];
+        if (c.format)
+            item->SetGuid(wia2::IpaFormat, *c.format);
+        else
+            item->Remove(wia2::IpaFormat);
+        DialogRecord record(scanner.root.Get(), output_, L"Page");
+        ScanRecord paths(record.data);
+        ASSERT_TRUE(paths.Reserve(1));
+        ASSERT_EQ(S_OK, uiext2::TransferItem(paths, item.Get()));
+        EXPECT_STREQ(c.extension, ::PathFindExtensionA(record.Path(0).c_str()));
+        ::DeleteFileA(record.Path(0).c_str());
+    }
+}
+
+// The caller's counted paths stay in front; each new one follows; pWiaItem ends at the
+// last item, holding one reference, and the items it held before are given back.
+TEST_F(ItemTransfer, RecordsAfterTheCallersPathsAndReleasesReplacedItems)
+{
+    DialogRecord record(scanner.root.Get(), output_, L"Img");
+    record.data.pbstrFilePaths = static_cast<BSTR*>(::CoTaskMemAlloc(sizeof(BSTR)));
+    record.data.pbstrFilePaths[0] = ::SysAllocString(L"C:\\earlier.BMP");
+    record.data.lNumFiles = 1;
+    const ULONG before = scanner.images[0]->RefCount();
+    {
+        ScanRecord paths(record.data);
+        for (int i = 0; i < 3; ++i) // room grows one at a time
+        {
+            ASSERT_TRUE(paths.Reserve(1));
+            ASSERT_EQ(S_OK, uiext2::TransferItem(paths, scanner.images[i % 2].Get()));
+        }
+    }
+    ASSERT_EQ(4, record.data.lNumFiles);
+    EXPECT_EQ("C:\\earlier.BMP", record.Path(0));
+    EXPECT_EQ(output_ + "\\Img.BMP", record.Path(1));
+    EXPECT_EQ(output_ + "\\Img (3).BMP", record.Path(3));
+    EXPECT_EQ(static_cast<IWiaItem2*>(scanner.images[0].Get()), record.data.pWiaItem);
+    EXPECT_EQ(before + 1, scanner.images[0]->RefCount());
+    EXPECT_EQ(before, scanner.images[1]->RefCount());
+}
+
+TEST_F(ItemTransfer, FailuresCreateNothingAndKeepTheRecord)
+{
+    const std::wstring longBase(250, L'x');
+    const struct
+    {
+        const char* name;
+        fakes::DownloadFault fault;
+        bool room;
+        const wchar_t* base;
+        HRESULT expected;
+    } cases[] = {
+        {"download fails half-way", fakes::DownloadFault::AfterPartWrite, true, L"Img", E_FAIL},
+        {"download fails before asking", fakes::DownloadFault::BeforeStream, true, L"Img", E_ABORT},
+        {"no room in the array", fakes::DownloadFault::None, false, L"Img", E_OUTOFMEMORY},
+        {"path too long", fakes::DownloadFault::None, true, longBase.c_str(), kTruncated},
+    };
+    for (const auto& c : cases)
+    {
+        scanner.images[0]->downloadFault = c.fault;
+        scanner.images[0]->downloadResult = c.expected;
+        DialogRecord record(scanner.root.Get(), output_, c.base);
+        ScanRecord paths(record.data);
+        if (c.room)
+        {
+            ASSERT_TRUE(paths.Reserve(1));
+        }
+        EXPECT_EQ(c.expected, uiext2::TransferItem(paths, scanner.images[0].Get())) << c.name;
+        EXPECT_EQ(0, record.data.lNumFiles) << c.name;
+        EXPECT_EQ(nullptr, record.data.pWiaItem) << c.name;
+        EXPECT_TRUE(Entries(output_).empty()) << c.name << ": a file nobody is told of";
+    }
+}
+
+// The references an object holds now.
+ULONG References(IUnknown* object)
+{
+    object->AddRef();
+    return object->Release();
+}
+
+TEST(StreamTransferCallback, HandsOutItsOneStreamOnce)
+{
+    const struct
+    {
+        const IID* iid;
+        HRESULT expected;
+    } interfaces[] = {{&IID_IUnknown, S_OK}, {&IID_IWiaTransferCallback, S_OK}, {&IID_IWiaTransfer, E_NOINTERFACE}};
+
+    IStream* stream = ::SHCreateMemStream(nullptr, 0);
+    ASSERT_NE(nullptr, stream);
+    stream->AddRef(); // ours, to watch the callback's
+    auto* callback = new uiext2::StreamTransferCallback(fakes::ComPtr<IStream>(stream));
+    stream->Release(); // the ComPtr argument's; the callback now holds the file's one reference
+    for (const auto& i : interfaces)
+    {
+        void* object = reinterpret_cast<void*>(1);
+        EXPECT_EQ(i.expected, callback->QueryInterface(*i.iid, &object));
+        if (SUCCEEDED(i.expected))
+            static_cast<IUnknown*>(object)->Release();
+        else
+            EXPECT_EQ(nullptr, object);
+    }
+    EXPECT_EQ(E_POINTER, callback->QueryInterface(IID_IUnknown, nullptr));
+
+    IStream* given = nullptr;
+    EXPECT_EQ(S_OK, callback->GetNextStream(0, nullptr, nullptr, &given));
+    EXPECT_EQ(stream, given);
+    IStream* again = reinterpret_cast<IStream*>(2);
+    EXPECT_EQ(E_FAIL, callback->GetNextStream(0, nullptr, nullptr, &again));
+    EXPECT_EQ(reinterpret_cast<IStream*>(2), again) << "the output of a refused call is untouched";
+    EXPECT_EQ(0u, callback->Release());
+    EXPECT_EQ(2u, References(stream)) << "ours and the one handed out";
+    given->Release();
+
+    // Never asked for: released with the callback.
+    IStream* unclaimed = ::SHCreateMemStream(nullptr, 0);
+    unclaimed->AddRef();
+    auto* unused = new uiext2::StreamTransferCallback(fakes::ComPtr<IStream>(unclaimed));
+    unclaimed->Release();
+    unused->Release();
+    EXPECT_EQ(1u, References(unclaimed));
+    unclaimed->Release();
+}
+
+} // namespace
+} // namespace scan_test

@@ -1,0 +1,154 @@
+// One item's download into a file.
+#include "scan/item_transfer.h"
+
+#include "scan/stream_transfer_callback.h"
+#include "support/hresult.h"
+
+#include <shlwapi.h>
+#define STRSAFE_NO_DEPRECATE
+#include <strsafe.h>
+#include <wia.h>
+
+#include <new>
+#include <utility>
+
+namespace uiext2
+{
+
+namespace
+{
+
+using Microsoft::WRL::ComPtr;
+
+// Enough to get past any pile of earlier scans with the same base name.
+constexpr int kMaxUniqueAttempts = 10000;
+
+// The format the driver will deliver, from the item's WIA_IPA_FORMAT; GUID_NULL when the
+// item does not say.
+GUID ItemFormat(IWiaItem2* item) noexcept
+{
+    GUID format = GUID_NULL;
+    ComPtr<IWiaPropertyStorage> storage;
+    if (FAILED(item->QueryInterface(IID_IWiaPropertyStorage, reinterpret_cast<void**>(storage.GetAddressOf()))))
+        return format;
+    PROPSPEC spec = {};
+    spec.ulKind = PRSPEC_PROPID;
+    spec.propid = wia2::IpaFormat;
+    PROPVARIANT value;
+    ::PropVariantInit(&value);
+    if (storage->ReadMultiple(1, &spec, &value) == S_OK && value.vt == VT_CLSID && value.puuid)
+        format = *value.puuid;
+    ::PropVariantClear(&value);
+    return format;
+}
+
+// The n-th candidate name (n from 2): the built path with " (n)" before its extension.
+HRESULT NumberedPath(const wchar_t* built, int n, wchar_t* candidate) noexcept
+{
+    const wchar_t* extension = ::PathFindExtensionW(built);
+    const size_t stem = static_cast<size_t>(extension - built);
+    RETURN_IF_FAILED(::StringCchCopyNW(candidate, kTransferPathCapacity, built, stem));
+    wchar_t number[16];
+    RETURN_IF_FAILED(::StringCchPrintfW(number, ARRAYSIZE(number), L" (%d)", n));
+    RETURN_IF_FAILED(BoundedAppend(candidate, number));
+    return BoundedAppend(candidate, extension);
+}
+
+// Creates the first free name of the scheme as a new file with a read-write stream on it.
+// Creation itself is the existence test: it fails for a name that exists.
+HRESULT CreateUniqueFile(const wchar_t* built, wchar_t* unique, ComPtr<IStream>& stream) noexcept
+{
+    for (int n = 1; n <= kMaxUniqueAttempts; ++n)
+    {
+        if (n == 1)
+            RETURN_IF_FAILED(::StringCchCopyW(unique, kTransferPathCapacity, built));
+        else
+            RETURN_IF_FAILED(NumberedPath(built, n, unique));
+        const HRESULT hr = ::SHCreateStreamOnFileEx(unique, STGM_READWRITE, FILE_ATTRIBUTE_NORMAL, TRUE, nullptr,
+                                                    stream.ReleaseAndGetAddressOf());
+        if (hr != HRESULT_FROM_WIN32(ERROR_FILE_EXISTS) && hr != HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS))
+            return hr;
+    }
+    return E_FAIL;
+}
+
+// Hands the stream to the download; the callback goes before the file is looked at again.
+HRESULT Download(IWiaTransfer* transfer, ComPtr<IStream> stream) noexcept
+{
+    auto* callback = new (std::nothrow) StreamTransferCallback(std::move(stream));
+    RETURN_HR_IF(E_OUTOFMEMORY, !callback);
+    ComPtr<IWiaTransferCallback> asked;
+    HRESULT hr = callback->QueryInterface(IID_IWiaTransferCallback, reinterpret_cast<void**>(asked.GetAddressOf()));
+    if (SUCCEEDED(hr))
+        hr = transfer->Download(wia2::TransferAcquireChildren, asked.Get());
+    asked.Reset();
+    callback->Release();
+    return hr;
+}
+
+} // namespace
+
+HRESULT BoundedAppend(wchar_t* buffer, const wchar_t* text) noexcept
+{
+    return ::StringCchCatW(buffer, kTransferPathCapacity, text);
+}
+
+HRESULT ComposeTargetPath(const wchar_t* folder, const wchar_t* baseName, const wchar_t* extension,
+                          wchar_t* path) noexcept
+{
+    RETURN_IF_FAILED(::StringCchCopyW(path, kTransferPathCapacity, folder));
+    const int length = ::lstrlenW(path);
+    if (length == 0 || path[length - 1] != L'\\')
+        RETURN_IF_FAILED(BoundedAppend(path, L"\\"));
+    RETURN_IF_FAILED(BoundedAppend(path, baseName));
+    return BoundedAppend(path, extension);
+}
+
+const wchar_t* ExtensionForFormat(const GUID& format) noexcept
+{
+    static const struct
+    {
+        const GUID* format;
+        const wchar_t* extension;
+    } table[] = {
+        {&WiaImgFmt_BMP, L".BMP"},
+        {&WiaImgFmt_PNG, L".PNG"},
+        {&WiaImgFmt_JPEG, L".JPG"},
+        {&WiaImgFmt_TIFF, L".TIFF"},
+    };
+    for (const auto& row : table)
+        if (IsEqualGUID(format, *row.format))
+            return row.extension;
+    return L".BMP";
+}
+
+HRESULT TransferItem(ScanRecord& record, IWiaItem2* item) noexcept
+{
+    RETURN_HR_IF(E_INVALIDARG, !item);
+    // Without a slot the file would be written for nobody.
+    RETURN_HR_IF(E_OUTOFMEMORY, !record.HasRoom());
+
+    ComPtr<IWiaTransfer> transfer;
+    RETURN_IF_FAILED(item->QueryInterface(IID_IWiaTransfer, reinterpret_cast<void**>(transfer.GetAddressOf())));
+
+    wchar_t built[kTransferPathCapacity];
+    RETURN_IF_FAILED(
+        ComposeTargetPath(record.Folder(), record.BaseName(), ExtensionForFormat(ItemFormat(item)), built));
+    wchar_t unique[kTransferPathCapacity];
+    ComPtr<IStream> stream;
+    RETURN_IF_FAILED(CreateUniqueFile(built, unique, stream));
+
+    const HRESULT hr = Download(transfer.Get(), std::move(stream));
+    if (FAILED(hr))
+    {
+        // Nobody is told of the file, so nobody would remove it. The download has given
+        // the stream back by now, which closed the file.
+        ::DeleteFileW(unique);
+        return hr;
+    }
+    // A path that cannot be allocated is recorded as an empty text: the file exists.
+    record.Record(::SysAllocString(unique), item);
+    return hr;
+}
+
+} // namespace uiext2

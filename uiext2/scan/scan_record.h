@@ -1,0 +1,39 @@
+// The application's DEVICEDIALOGDATA2 as a scan run fills it: one path array for the whole
+// run that grows as batches arrive, and the last transferred item.
+#pragma once
+
+#include "platform/wia2.h"
+
+namespace uiext2
+{
+
+class ScanRecord
+{
+public:
+    // Takes the record as the caller passed it: lNumFiles paths already counted, and
+    // pbstrFilePaths (when set) a CoTaskMemAlloc'd array holding them.
+    explicit ScanRecord(DEVICEDIALOGDATA2& data) noexcept;
+
+    // Room for `more` paths after the ones counted. The array is reallocated when needed:
+    // the counted entries move along (null where the caller gave none) and the array it
+    // replaces is freed. False, with the record unchanged, when memory runs out or the
+    // caller's count is negative.
+    bool Reserve(ULONG more) noexcept;
+    bool HasRoom() const noexcept;
+
+    // Stores `path` (which the caller will free) at index lNumFiles and counts it; `item`
+    // becomes pWiaItem with a reference of its own. An item this run stored earlier is
+    // released when replaced; the one the caller passed in is the caller's.
+    void Record(BSTR path, IWiaItem2* item) noexcept;
+
+    const wchar_t* Folder() const noexcept;   // a null BSTR is the empty text
+    const wchar_t* BaseName() const noexcept; // likewise
+    const DEVICEDIALOGDATA2& Data() const noexcept { return data_; }
+
+private:
+    DEVICEDIALOGDATA2& data_;
+    ULONG capacity_ = 0;
+    bool storedItem_ = false;
+};
+
+} // namespace uiext2

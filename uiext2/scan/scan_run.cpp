@@ -1,0 +1,166 @@
+// The scan run: guard, device files, what the companion is handed, the pipe, the launch,
+// the message loop and the clean-up, in that order.
+#include "scan/scan_run.h"
+
+#include "device/device_identity.h"
+#include "device/path_rules.h"
+#include "device/settings_store.h"
+#include "pages/language.h"
+#include "scan/companion_pipe.h"
+#include "scan/item_walk.h"
+#include "scan/modal_wait.h"
+#include "scan/run_environment.h"
+#include "scan/scan_names.h"
+#include "scan/scan_record.h"
+#include "support/unique.h"
+
+namespace uiext2
+{
+
+namespace
+{
+
+// True when no other run is active; `guard` then keeps the named mutex in existence. The
+// test and the creation leave no gap: a mutex that appears between them shows as
+// ERROR_ALREADY_EXISTS at creation. Nobody ever owns it: its existence is the lock.
+bool EnterRun(UniqueMutex& guard) noexcept
+{
+    if (UniqueHandle(::OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kScanRunMutexName)))
+        return false;
+    const HANDLE created = ::CreateMutexA(nullptr, FALSE, kScanRunMutexName);
+    const DWORD error = ::GetLastError();
+    guard.reset(created);
+    if (!guard || error == ERROR_ALREADY_EXISTS)
+    {
+        guard.reset();
+        return false;
+    }
+    return true;
+}
+
+class ScanRun
+{
+public:
+    explicit ScanRun(DEVICEDIALOGDATA2& data) noexcept : data_(data), record_(data), owner_(data.hwndParent) {}
+
+    HRESULT Run() noexcept
+    {
+        PrepareDevice();
+        PublishRunValues();
+        if (deviceKnown_)
+            staging_.CopyOut(DeviceFiles());
+        CreateImageDropFolder();
+
+        HRESULT hr = pipe_.Create();
+        if (SUCCEEDED(hr))
+            hr = Launch();
+        if (SUCCEEDED(hr))
+        {
+            hr = pipe_.WaitForClient(companion_.process(), wait_);
+            if (hr == S_OK)
+                Serve();
+            else if (hr == S_FALSE) // the companion left without connecting: a cancelled scan
+                hr = S_OK;
+        }
+        CleanUp();
+        return hr;
+    }
+
+private:
+    // The device's settings files, as the binding prepares them. A device whose name
+    // cannot name a folder still gets its scan, without settings.
+    void PrepareDevice() noexcept
+    {
+        DeviceIdentity identity;
+        if (FAILED(ReadDeviceIdentity(data_.pIWiaItemRoot, identity)) || !IsSafeDeviceName(identity.deviceName) ||
+            !SetDeviceFiles(identity.deviceName))
+            return;
+        deviceKnown_ = true;
+        ProvisionDeviceFolder(identity.deviceName, identity.modelName);
+        MigrateScannerAddress(identity.deviceName);
+    }
+
+    void PublishRunValues() noexcept
+    {
+        char application[MAX_PATH] = {};
+        const DWORD length = ::GetModuleFileNameA(nullptr, application, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH)
+            application[0] = '\0'; // cut short, it would name another file
+
+        const LanguageRow& row = LanguageTable(LanguageCode());
+        char programFiles[MAX_PATH];
+        char helpFile[MAX_PATH];
+        char helpPath[MAX_PATH] = {};
+        char languageDll[64] = {};
+        // FormatPath leaves the text empty when it would not fit.
+        (void)(ProgramFilesFolder(programFiles) && FormatHelpFile(row, helpFile, sizeof(helpFile)) &&
+               FormatPath(helpPath, sizeof(helpPath), "%s%s", programFiles, helpFile));
+        FormatLanguageLibrary(row, languageDll, sizeof(languageDll));
+        runValues_.Publish(application, helpPath, languageDll);
+    }
+
+    HRESULT Launch() noexcept
+    {
+        char programFiles[MAX_PATH];
+        char program[MAX_PATH];
+        if (!ProgramFilesFolder(programFiles) ||
+            !FormatPath(program, sizeof(program), "%s%s", programFiles, kCompanionProgram))
+            return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+
+        STARTUPINFOA startup = {};
+        ::GetStartupInfoA(&startup);
+        // An empty command line, not an absent one: the companion takes no arguments.
+        char commandLine[1] = {'\0'};
+        // The process handle is kept only to notice a companion that leaves without
+        // connecting; the run never waits for it to exit otherwise, and never stops it.
+        if (!::CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              companion_.put()))
+        {
+            const DWORD error = ::GetLastError();
+            return HRESULT_FROM_WIN32(error != ERROR_SUCCESS ? error : ERROR_FILE_NOT_FOUND);
+        }
+        return S_OK;
+    }
+
+    void Serve() noexcept
+    {
+        DWORD message = 0;
+        while (pipe_.ReadMessage(wait_, message) && message == kItemsReady)
+            TransferWaitingItems(data_.pIWiaItemRoot, record_);
+    }
+
+    void CleanUp() noexcept
+    {
+        pipe_.Close();
+        companion_.reset();
+        staging_.CopyBack();
+        char dropFolder[MAX_PATH];
+        if (ImageDropFolderPath(dropFolder))
+            EmptyImageDropFolder(dropFolder);
+        runValues_.Delete();
+    }
+
+    DEVICEDIALOGDATA2& data_;
+    ScanRecord record_;
+    ModalWait wait_;      // reposts a WM_QUIT last,
+    DisabledOwner owner_; // after the owner is enabled again
+    RunValues runValues_;
+    StagingCopies staging_;
+    bool deviceKnown_ = false;
+    CompanionPipe pipe_;
+    UniqueProcessInformation companion_;
+};
+
+} // namespace
+
+HRESULT RunScanDialog(DEVICEDIALOGDATA2* data) noexcept
+{
+    if (!data || !data->pIWiaItemRoot)
+        return E_INVALIDARG;
+    UniqueMutex guard;
+    if (!EnterRun(guard))
+        return S_FALSE;
+    return ScanRun(*data).Run();
+}
+
+} // namespace uiext2
