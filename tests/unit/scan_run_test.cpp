@@ -285,18 +285,28 @@ TEST_F(ScanTest, LaunchAndPipeFailuresAreReturned)
     ExpectCleanedUp();
 }
 
-// The application's window is disabled for the run and keeps answering; a WM_QUIT that
-// came meanwhile is there again afterwards.
+int g_postedSeen = 0;
+
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP)
+        ++g_postedSeen;
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The application's window is disabled for the run and keeps answering, its posted
+// messages are dispatched, and a WM_QUIT that came meanwhile is there again afterwards.
 TEST_F(ScanTest, ApplicationWindowStaysAlive)
 {
     WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = ::DefWindowProcA;
+    windowClass.lpfnWndProc = CountingProc;
     windowClass.hInstance = ::GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "uiext2 test owner";
     ::RegisterClassA(&windowClass);
     HWND owner = ::CreateWindowA("uiext2 test owner", "Scan app", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                                  windowClass.hInstance, nullptr);
     ASSERT_NE(nullptr, owner);
+    ::PostMessageA(owner, WM_APP, 0, 0);
     ::PostQuitMessage(7);
 
     DialogRecord record(Scanner(), output_);
@@ -306,6 +316,7 @@ TEST_F(ScanTest, ApplicationWindowStaysAlive)
     EXPECT_EQ("0", Reported("OwnerEnabled"));
     EXPECT_EQ("1", Reported("OwnerAnswers"));
     EXPECT_TRUE(::IsWindowEnabled(owner));
+    EXPECT_EQ(1, g_postedSeen);
     MSG message = {};
     EXPECT_TRUE(::PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(7u, message.wParam);
