@@ -3,6 +3,7 @@
 // each of its interfaces answers and the language its pages would use; then binds an
 // object to the simulated scanner as the shell's property sheet does.
 #include "binding_demo.h"
+#include "scan_demo.h"
 #include "pages/language_code.h"
 #include "platform/wia2.h"
 
@@ -40,8 +41,26 @@ int ReadLocale(LCID locale, char (&text)[32])
 
 } // namespace
 
-int main()
+// uiext2_demo [--folder FOLDER] [--name BASENAME]: where the scanned pages go.
+int main(int argc, char** argv)
 {
+    std::wstring folder;
+    std::wstring baseName = L"Scan";
+    for (int i = 1; i + 1 < argc; i += 2)
+    {
+        const std::string value = argv[i + 1];
+        if (std::string(argv[i]) == "--folder")
+            folder.assign(value.begin(), value.end());
+        else if (std::string(argv[i]) == "--name")
+            baseName.assign(value.begin(), value.end());
+    }
+    if (folder.empty())
+    {
+        wchar_t pictures[MAX_PATH] = {};
+        ::SHGetSpecialFolderPathW(nullptr, pictures, CSIDL_COMMON_PICTURES, TRUE);
+        folder = std::wstring(pictures) + L"\\Scans";
+    }
+
     const std::string path = DllPath();
     HMODULE dll = ::LoadLibraryA(path.c_str());
     if (!dll)
@@ -117,7 +136,9 @@ int main()
     // The shell calls the extension on its user-interface thread, in a single-threaded apartment.
     if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return 1;
-    const int result = RunBindingDemo(getClassObject);
+    int result = RunBindingDemo(getClassObject);
+    if (result == 0)
+        result = RunScanDemo(folder, baseName);
     ::CoUninitialize();
     return result;
 }

@@ -1,0 +1,231 @@
+// Benchmarks of the scan road, each against the platform doing the same work bare. Every
+// figure is the median of several repetitions, the two sides interleaved, and the
+// result is their ratio: machines are shared, so only side-by-side ratios mean much.
+//
+//   1. a 100 MB item through TransferItem, against WriteFile of the same bytes in the
+//      same 64 KiB chunks to a file in the same folder;
+//   2. DeviceDialog with a companion that ends the scan at once, against starting that
+//      companion and reading its first message with a bare pipe server;
+//   3. the clean-up of 2005 drop-folder entries, against deleting them directly.
+#include "driver_package.h"
+#include "fake_scanner.h"
+#include "scan/item_transfer.h"
+#include "scan/run_environment.h"
+#include "scan/scan_names.h"
+#include "scan/scan_run.h"
+
+#include <oleauto.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+constexpr ULONG kItemBytes = 100u * 1000u * 1000u;
+constexpr ULONG kChunk = 64u * 1024u;
+constexpr int kDropEntries = 2005;
+
+double Seconds(const std::function<void()>& work)
+{
+    LARGE_INTEGER frequency, start, end;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    work();
+    ::QueryPerformanceCounter(&end);
+    return static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+struct Pair
+{
+    std::vector<double> ours, bare;
+};
+
+// Runs `prepare` untimed before each side, then times each side, `repetitions` times.
+Pair Measure(int repetitions, const std::function<void()>& prepare, const std::function<void()>& ours,
+             const std::function<void()>& bare)
+{
+    Pair times;
+    for (int i = 0; i < repetitions; ++i)
+    {
+        prepare();
+        times.ours.push_back(Seconds(ours));
+        prepare();
+        times.bare.push_back(Seconds(bare));
+    }
+    return times;
+}
+
+void Print(const char* what, const Pair& times, bool speed)
+{
+    const double ours = Median(times.ours);
+    const double bare = Median(times.bare);
+    std::printf("%-44s ours %9.1f ms   bare %9.1f ms   %s %.3f\n", what, ours * 1000, bare * 1000,
+                speed ? "speed ratio (ours/bare)" : "time ratio (ours/bare)", speed ? bare / ours : ours / bare);
+    std::fflush(stdout);
+}
+
+std::string TempFolder(const char* name)
+{
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + name;
+    uiext2_test::RemoveFolder(folder);
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+void TransferBenchmark(int repetitions)
+{
+    const std::string folder = TempFolder("uiext2 bench transfer");
+    fakes::ScannerSetup setup;
+    setup.imageCount = 1;
+    fakes::Scanner scanner = fakes::MakeScanner(setup);
+    std::vector<BYTE>& image = scanner.images[0]->image;
+    image.resize(kItemBytes);
+    for (ULONG i = 0; i < kItemBytes; ++i)
+        image[i] = static_cast<BYTE>(i * 2654435761u >> 24);
+    scanner.images[0]->writeChunk = kChunk;
+
+    const auto clear = [&] { uiext2_test::RemoveFolder(folder), ::CreateDirectoryA(folder.c_str(), nullptr); };
+    const auto transfer = [&]
+    {
+        DEVICEDIALOGDATA2 data = {};
+        data.bstrFolderName = ::SysAllocString(std::wstring(folder.begin(), folder.end()).c_str());
+        data.bstrFilename = ::SysAllocString(L"Item");
+        {
+            uiext2::ScanRecord record(data);
+            if (!record.Reserve(1) || FAILED(uiext2::TransferItem(record, scanner.images[0].Get())))
+                std::printf("transfer failed\n");
+        }
+        ::SysFreeString(data.pbstrFilePaths[0]);
+        ::CoTaskMemFree(data.pbstrFilePaths);
+        data.pWiaItem->Release();
+        ::SysFreeString(data.bstrFolderName);
+        ::SysFreeString(data.bstrFilename);
+    };
+    const auto raw = [&]
+    {
+        HANDLE file = ::CreateFileA((folder + "\\Item.BMP").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        for (ULONG done = 0; done < kItemBytes; done += written)
+            if (!::WriteFile(file, image.data() + done, std::min(kChunk, kItemBytes - done), &written, nullptr))
+                break;
+        ::CloseHandle(file);
+    };
+    Print("100 MB item: TransferItem / WriteFile", Measure(repetitions, clear, transfer, raw), true);
+    uiext2_test::RemoveFolder(folder);
+}
+
+void DialogBenchmark(int repetitions)
+{
+    uiext2_test::InstalledTemplates templates;
+    uiext2_test::InstalledCompanion companion;
+    const std::string tray = TempFolder("uiext2 bench tray");
+    ::SetEnvironmentVariableA("UIEXT2_SCANNER_TRAY", tray.c_str());
+    ::SetEnvironmentVariableA("UIEXT2_COMPANION_SCRIPT", "connect;send:1134");
+    fakes::ScannerSetup setup;
+    setup.deviceName = L"Bench Scanner";
+    setup.imageCount = 0;
+    fakes::Scanner scanner = fakes::MakeScanner(setup);
+
+    const auto waitForCompanion = []
+    {
+        HANDLE alive = ::OpenMutexA(SYNCHRONIZE, FALSE, "uiext2 simulated companion");
+        if (alive && ::WaitForSingleObject(alive, 30000) != WAIT_TIMEOUT)
+            ::ReleaseMutex(alive);
+        if (alive)
+            ::CloseHandle(alive);
+    };
+    const auto dialog = [&]
+    {
+        DEVICEDIALOGDATA2 data = {};
+        data.pIWiaItemRoot = scanner.root.Get();
+        if (uiext2::RunScanDialog(&data) != S_OK)
+            std::printf("DeviceDialog failed\n");
+    };
+    const auto bare = [&]
+    {
+        HANDLE pipe =
+            ::CreateNamedPipeA(uiext2::kCompanionPipeName, PIPE_ACCESS_DUPLEX, 0, 2, 128, 260, 10000, nullptr);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        char commandLine[1] = {'\0'};
+        const std::string program = uiext2_test::InstalledCompanion::Path();
+        if (::CreateProcessA(program.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &process))
+        {
+            ::ConnectNamedPipe(pipe, nullptr);
+            DWORD message = 0, read = 0;
+            ::ReadFile(pipe, &message, sizeof(message), &read, nullptr);
+            ::CloseHandle(process.hThread);
+            ::CloseHandle(process.hProcess);
+        }
+        ::DisconnectNamedPipe(pipe);
+        ::CloseHandle(pipe);
+    };
+    Print("DeviceDialog / bare launch and first message", Measure(repetitions, waitForCompanion, dialog, bare), false);
+    waitForCompanion();
+    uiext2_test::RemoveFolder(tray);
+}
+
+void CleanUpBenchmark(int repetitions)
+{
+    char folder[MAX_PATH];
+    if (!uiext2::ImageDropFolderPath(folder))
+        return;
+    const auto fill = [&]
+    {
+        uiext2::CreateImageDropFolder();
+        for (int i = 0; i < kDropEntries; ++i)
+        {
+            HANDLE file = ::CreateFileA((std::string(folder) + "\\image." + std::to_string(i)).c_str(), GENERIC_WRITE,
+                                        0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            ::CloseHandle(file);
+        }
+    };
+    const auto ours = [&] { uiext2::EmptyImageDropFolder(folder); };
+    // The same platform calls without the extension around them: find, delete, remove.
+    const auto direct = [&]
+    {
+        WIN32_FIND_DATAA entry;
+        HANDLE search = ::FindFirstFileA((std::string(folder) + "\\*").c_str(), &entry);
+        if (search != INVALID_HANDLE_VALUE)
+        {
+            do
+                if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    ::DeleteFileA((std::string(folder) + "\\" + entry.cFileName).c_str());
+            while (::FindNextFileA(search, &entry));
+            ::FindClose(search);
+        }
+        ::RemoveDirectoryA(folder);
+    };
+    const Pair times = Measure(repetitions, fill, ours, direct);
+    uiext2_test::RemoveFolder(folder);
+    Print("2005 drop-folder entries: clean-up / direct", times, false);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    std::printf("median of %d repetitions each\n", repetitions);
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    TransferBenchmark(repetitions);
+    DialogBenchmark(repetitions);
+    CleanUpBenchmark(repetitions);
+    ::CoUninitialize();
+    return 0;
+}
