@@ -2,6 +2,7 @@
 // simulated companion program in its own process and the simulated scanner in this one.
 #include "scan_fixture.h"
 
+#include "device/settings_store.h"
 #include "scan/scan_names.h"
 
 #include <sddl.h>
@@ -169,6 +170,21 @@ TEST_F(ScanTest, StagingCopiesComeBack)
     EXPECT_TRUE(uiext2_test::ReadIni(device + "\\VT_TWAIN1.ini", "Companion", "Edited", edited));
     EXPECT_EQ("by the companion", edited);
     EXPECT_FALSE(uiext2_test::FileExists(device + "\\RegList.ini")) << "another device's copy came back";
+}
+
+// A device name that cannot name a folder: no settings work at all, and still a scan.
+TEST_F(ScanTest, UnusableDeviceNameStillScans)
+{
+    const uiext2::DeviceFilesRecord before = uiext2::DeviceFiles();
+    fakes::ScannerSetup setup = Setup(0);
+    setup.deviceName = L"Scanner: \\ / *";
+    setup.trayFolder = Wide(tray_);
+    scanner_ = fakes::MakeScanner(setup);
+    DialogRecord record(scanner_.root.Get(), output_);
+    ASSERT_EQ(S_OK, RunDialog("connect;scan:1;send:2;send:1134", record.data));
+    EXPECT_EQ(1, record.data.lNumFiles);
+    EXPECT_STREQ(before.settingsFile, uiext2::DeviceFiles().settingsFile);
+    ExpectCleanedUp();
 }
 
 struct DropCase
