@@ -41,5 +41,5 @@ cmp "$top/uiext2.dll" "$dll"
 verify=(verify -in "$top/uiext2.dll")
 [ -z "${UIEXT2_SIGN_CAFILE:-}" ] || verify+=(-CAfile "$UIEXT2_SIGN_CAFILE")
 osslsigncode "${verify[@]}" >/dev/null
-sh tests/package/check_pdb.sh "$(command -v llvm-readobj)" "$(command -v llvm-pdbutil)" "$top/uiext2.dll" "$top/uiext2.pdb"
+sh tools/check-pdb.sh "$(command -v llvm-readobj)" "$(command -v llvm-pdbutil)" "$top/uiext2.dll" "$top/uiext2.pdb"
 echo "release archive: $archive ($(wc -c < "$top/uiext2.dll") bytes of signed DLL)"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The signing step, proven with a throwaway self-signed certificate made here: the signed
 # DLL verifies against that certificate, while a changed byte, an unsigned DLL or a wrong
-# password fail.
+# password fail, and so does a signature the roots given do not trust.
 # usage: signing_check.sh SIGN_SH DLL
 set -uo pipefail
 sign=$1
@@ -38,6 +38,14 @@ cp "$work/signed.dll" "$work/tampered.dll"
 printf '\xcc' | dd of="$work/tampered.dll" bs=1 seek=$((0x800)) conv=notrunc 2>/dev/null
 cmp -s "$work/signed.dll" "$work/tampered.dll" && { echo "FAILED: the byte did not change"; failures=$((failures + 1)); }
 expect fail "a changed byte makes verification fail" verify "$work/tampered.dll"
+
+# The step verifies what it signed: a signature that does not chain to the roots given fails
+# it, and the DLL is left unsigned.
+bash "$(dirname "$sign")/test-certificate.sh" "$work/other" || { echo "no second certificate"; exit 1; }
+cp "$dll" "$work/untrusted.dll"
+expect fail "a signature the given roots do not trust fails the step" \
+    env UIEXT2_SIGN_PASSWORD="$password" UIEXT2_SIGN_CAFILE="$work/other/cert.pem" bash "$sign" "$work/untrusted.dll"
+expect ok "... and leaves the DLL as it was" cmp "$dll" "$work/untrusted.dll"
 
 cp "$dll" "$work/wrong.dll"
 expect fail "a wrong password signs nothing" env UIEXT2_SIGN_PASSWORD=not-the-password bash "$sign" "$work/wrong.dll"

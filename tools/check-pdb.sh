@@ -1,7 +1,7 @@
 #!/bin/sh
 # The DLL's debug directory names its PDB by file name only (no build machine path) and
 # carries the PDB's GUID and age: the pair a debugger requires before it uses the PDB.
-# usage: check_pdb.sh READOBJ PDBUTIL DLL PDB
+# usage: check-pdb.sh READOBJ PDBUTIL DLL PDB
 set -eu
 readobj=$1
 pdbutil=$2
