@@ -10,6 +10,8 @@ packages=(
     xvfb xauth x11-apps x11-utils imagemagick           # screenshots of the pages
     fonts-wine fonts-wqy-microhei
     openssl                                            # the independent password-vector oracle
+    lld llvm                                           # release: the PDB linker, objcopy, readobj, pdbutil
+    osslsigncode                                       # release: Authenticode signing
     util-linux                                         # flock
     locales                                            # localedef
 )

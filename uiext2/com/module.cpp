@@ -2,12 +2,13 @@
 #include "com/module.h"
 
 #include "com/class_factory.h"
+#include "class_id.h"
 
 namespace uiext2
 {
 
-// {2BCA3E51-192D-430D-9D2E-CBF18030EAD7}
-const CLSID CLSID_UiExtension = {0x2bca3e51, 0x192d, 0x430d, {0x9d, 0x2e, 0xcb, 0xf1, 0x80, 0x30, 0xea, 0xd7}};
+// The class ID the build's registration files name (see cmake/identity.cmake).
+const CLSID CLSID_UiExtension = UIEXT2_CLSID_INITIALIZER;
 
 namespace
 {
