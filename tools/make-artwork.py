@@ -22,29 +22,30 @@ def mix(a, b, t):
 
 
 def logo_pixel(x, y):
-    """Colour (r, g, b) of the logo at x, y (top-down)."""
+    """Colour (r, g, b) of the logo at x, y (top-down). The About page shows the top-left part
+    of the logo, as much as its control holds (about 360 x 220 pixels at 96 DPI), so the
+    picture stands there; the rest continues the background."""
     navy, blue, sky = (20, 52, 104), (38, 98, 176), (120, 200, 245)
-    if y < 72:  # title band, darker to the right, with a light rule under it
-        return mix(blue, navy, x / LOGO_W) if y < 68 else sky
-    if y >= 292:  # foot band
-        return navy
-    # The scanner, on the right: lid, glass with its light bar, body, a sheet coming out.
-    if 318 <= x < 458:
-        if 112 <= y < 128:
+    if y < 56:  # title band, darker to the right, with a light rule under it
+        return mix(blue, navy, x / LOGO_W) if y < 52 else sky
+    # The scanner, right of the version line: lid, light bar, ribbed body, foot, and a sheet
+    # standing in the feeder with lines of text on it.
+    if 232 <= x < 344:
+        if 92 <= y < 102:
             return (58, 66, 80)  # lid
-        if 128 <= y < 136:
-            return sky if 330 <= x < 446 else (58, 66, 80)  # light bar under the lid
-        if 136 <= y < 196:
-            return (96, 106, 122) if (y - 136) % 20 else (78, 86, 100)  # body, ribbed
-        if 196 <= y < 204:
+        if 102 <= y < 106:
+            return sky if 240 <= x < 336 else (58, 66, 80)  # light bar under the lid
+        if 106 <= y < 140:
+            return (96, 106, 122) if (y - 106) % 12 else (78, 86, 100)  # body, ribbed
+        if 140 <= y < 145:
             return (40, 44, 54)  # foot
-    if 336 <= x < 440 and 84 <= y < 112:  # sheet in the feeder, with text lines on it
-        lined = (y - 88) % 6 < 2 and 346 <= x < 430 and y >= 88
+    if 248 <= x < 328 and 68 <= y < 92:
+        lined = y >= 72 and (y - 72) % 5 < 2 and 256 <= x < 320
         return (150, 160, 176) if lined else (252, 252, 252)
-    # A thin accent line above the version line, short of the scanner.
-    if 150 <= y < 152 and TEXT_X <= x < 300:
+    # A thin accent line above the version line.
+    if 150 <= y < 152 and TEXT_X <= x < 344:
         return blue
-    return mix((250, 251, 253), (222, 232, 246), (y - 72) / (292 - 72))
+    return mix((250, 251, 253), (214, 226, 244), min(1.0, (y - 56) / 200))
 
 
 def write_logo(path):

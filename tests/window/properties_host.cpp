@@ -9,27 +9,13 @@ namespace testwindow
 namespace
 {
 
-fakes::ScannerSetup Setup(const std::string& deviceName, const std::wstring& firmwareVersion)
-{
-    fakes::ScannerSetup setup;
-    setup.deviceName.assign(deviceName.begin(), deviceName.end());
-    setup.firmwareVersion = firmwareVersion;
-    return setup;
-}
-
-struct OfferState
-{
-    const std::vector<bool>* accept;
-    PropertiesHost::Offer* offer;
-};
-
 BOOL CALLBACK KeepPage(HPROPSHEETPAGE page, LPARAM lParam)
 {
-    auto* state = reinterpret_cast<OfferState*>(lParam);
-    const size_t index = static_cast<size_t>(state->offer->offered++);
-    if (index < state->accept->size() && !(*state->accept)[index])
+    auto* offer = reinterpret_cast<PropertiesHost::Offer*>(lParam);
+    const size_t index = static_cast<size_t>(offer->offered++);
+    if (index < offer->accept.size() && !offer->accept[index])
         return FALSE;
-    state->offer->kept.push_back(page);
+    offer->kept.push_back(page);
     return TRUE;
 }
 
@@ -37,7 +23,7 @@ BOOL CALLBACK KeepPage(HPROPSHEETPAGE page, LPARAM lParam)
 
 PropertiesHost::PropertiesHost(const std::string& deviceName, const std::wstring& firmwareVersion)
     : comReady_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))), folder_(deviceName),
-      scanner_(fakes::MakeScanner(Setup(deviceName, firmwareVersion))),
+      scanner_(fakes::MakeScanner({std::wstring(deviceName.begin(), deviceName.end()), L"TS-100", firmwareVersion})),
       settingsFile_(uiext2_test::DeviceFolder(deviceName) + "\\VT_TWAIN1.ini")
 {
     Microsoft::WRL::ComPtr<IShellExtInit> init;
@@ -59,20 +45,9 @@ PropertiesHost::~PropertiesHost()
 PropertiesHost::Offer PropertiesHost::AddPages(const std::vector<bool>& accept)
 {
     Offer offer;
-    OfferState state{&accept, &offer};
-    offer.result = extension_->AddPages(KeepPage, reinterpret_cast<LPARAM>(&state));
+    offer.accept = accept;
+    offer.result = extension_->AddPages(KeepPage, reinterpret_cast<LPARAM>(&offer));
     return offer;
-}
-
-ULONG RefCount(IUnknown* object)
-{
-    object->AddRef();
-    return object->Release();
-}
-
-void WriteIni(const std::string& file, const char* section, const char* key, const char* value)
-{
-    ::WritePrivateProfileStringA(section, key, value, file.c_str());
 }
 
 } // namespace testwindow

@@ -31,13 +31,13 @@ public:
     IShellPropSheetExt* extension() const { return extension_.Get(); }
     void ReleaseExtension() { extension_.Reset(); }
 
-    // The device's VT_TWAIN1.ini, as Initialize provisioned it.
-    const std::string& settingsFile() const { return settingsFile_; }
+    const std::string& settingsFile() const { return settingsFile_; } // as Initialize provisioned it
 
     // Calls AddPages with a host callback that keeps the n-th page offered when accept[n]
     // says so (pages beyond the list are kept). Returns the kept pages in the order offered.
     struct Offer
     {
+        std::vector<bool> accept;
         HRESULT result = E_UNEXPECTED;
         int offered = 0;
         std::vector<HPROPSHEETPAGE> kept;
@@ -55,9 +55,10 @@ private:
 };
 
 // The current reference count of a COM object, read through AddRef and Release.
-ULONG RefCount(IUnknown* object);
-
-// A private-profile write into `file`; a null value deletes the key.
-void WriteIni(const std::string& file, const char* section, const char* key, const char* value);
+inline ULONG RefCount(IUnknown* object)
+{
+    object->AddRef();
+    return object->Release();
+}
 
 } // namespace testwindow

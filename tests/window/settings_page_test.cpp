@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <commctrl.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,54 +14,31 @@
 namespace
 {
 
-using testwindow::WriteIni;
-
-// Stored forms from tests/data/password_vectors.txt (openssl): of "&" and of the empty text.
-constexpr char kStoredAmpersand[] = "ygHMgl0FKp4=";
-constexpr char kStoredEmpty[] = "QEbCQ5S9H88=";
-
-enum Control
-{
-    kColorTrackbar = 1051,
-    kColorLevel = 1052,
-    kCompressionYes = 1063,
-    kCompressionNo = 1064,
-    kMetric = 1065,
-    kInch = 1066,
-    kGrayLevel = 1067,
-    kGrayTrackbar = 1068,
-    kAuth = 1083,
-    kUserName = 1084,
-    kPassword = 1085,
-    kUserNameLabel = 1086,
-    kPasswordLabel = 1087,
-    kAccount = 1088,
-    kAccountId = 1090,
-};
+// The page's controls: level edits and trackbars, compression yes/no, unit, login, account ID.
+constexpr int kColorBar = 1051, kColor = 1052, kYes = 1063, kNo = 1064, kMetric = 1065, kInch = 1066, kGray = 1067,
+              kGrayBar = 1068, kAuth = 1083, kUserName = 1084, kPassword = 1085, kAccount = 1088, kAccountId = 1090;
 
 class SettingsPage : public testing::Test
 {
 protected:
-    void SetUp() override
+    void SetUp() override { ASSERT_TRUE(host_.ok() && measure_.ok()); }
+
+    void Store(const char* section, const char* key, const char* value) // null: delete the key
     {
-        ASSERT_TRUE(host_.ok());
-        ASSERT_TRUE(measure_.ok());
+        ::WritePrivateProfileStringA(section, key, value, host_.settingsFile().c_str());
+    }
+    std::string Stored(const char* key) const
+    {
+        std::string value;
+        uiext2_test::ReadIni(host_.settingsFile(), "Contents", key, value);
+        return value;
     }
 
-    void Store(const char* section, const char* key, const char* value)
-    {
-        WriteIni(host_.settingsFile(), section, key, value);
-    }
-
-    // Opens the sheet afresh: the page reads the file as it stands now.
-    void Open()
+    void Open() // a fresh sheet: the page reads the file as it stands now
     {
         sheet_.reset();
-        testwindow::PropertiesHost::Offer offer = host_.AddPages();
-        ASSERT_EQ(2u, offer.kept.size());
-        sheet_ = std::make_unique<testwindow::ModelessSheet>(offer.kept);
+        sheet_ = std::make_unique<testwindow::ModelessSheet>(host_.AddPages().kept);
         page_ = sheet_->page(0);
-        ASSERT_NE(nullptr, page_);
     }
 
     std::string Text(int id) const
@@ -78,12 +53,6 @@ protected:
     void Type(int id, const char* text) const { ::SetDlgItemTextA(page_, id, text); } // one EN_CHANGE
     void Click(int id) const { ::SendDlgItemMessageA(page_, id, BM_CLICK, 0, 0); }
 
-    std::string Stored(const char* section, const char* key) const
-    {
-        std::string value;
-        return uiext2_test::ReadIni(host_.settingsFile(), section, key, value) ? value : "(absent)";
-    }
-
     testwindow::PropertiesHost host_{std::string("uiext2 window ") +
                                      testing::UnitTest::GetInstance()->current_test_info()->name()};
     uiext2_test::ScopedUserMeasure measure_;
@@ -95,42 +64,36 @@ TEST_F(SettingsPage, LoadsLevelsAndUnitAndWritesLevelsInRange)
 {
     struct Row
     {
-        const char *compression, *gray, *unit, *measure; // stored; null: absent
-        const char* shownColor;
-        LRESULT colorPosition;
-        const char* shownGray;
-        LRESULT grayPosition;
+        const char *color, *gray, *unit, *measure; // as stored; null: absent
+        const char *shownColor, *shownGray;
+        LRESULT colorBar, grayBar;
         bool inch;
         const char *appliedColor, *appliedGray;
     };
     const Row rows[] = {
-        {nullptr, nullptr, nullptr, "1", "1", 1, "1", 1, true, "1", "1"},
-        {"0", "0", nullptr, "0", "1", 1, "3", 3, false, "1", "3"},
-        {"7", "4", "1", "0", "7", 5, "4", 4, true, "5", "4"},
-        {"5", "12", "0", "1", "5", 5, "12", 5, false, "5", "5"},
+        {nullptr, nullptr, nullptr, "1", "1", "1", 1, 1, true, "1", "1"},
+        {"0", "0", nullptr, "0", "1", "3", 1, 3, false, "1", "3"},
+        {"7", "4", "1", "0", "7", "4", 5, 4, true, "5", "4"},
+        {"5", "12", "0", "1", "5", "12", 5, 5, false, "5", "5"},
     };
     for (const Row& row : rows)
     {
-        SCOPED_TRACE(std::string("Compression ") + (row.compression ? row.compression : "absent") + ", gray " +
-                     (row.gray ? row.gray : "absent"));
-        Store("Contents", "Compression", row.compression);
+        SCOPED_TRACE(testing::Message() << "row " << (&row - rows));
+        Store("Contents", "Compression", row.color);
         Store("Contents", "CompressionGray", row.gray);
         Store("Contents", "Unit", row.unit);
         ASSERT_TRUE(measure_.Set(row.measure));
         Open();
-        EXPECT_EQ(row.shownColor, Text(kColorLevel));
-        EXPECT_EQ(row.colorPosition, Position(kColorTrackbar));
-        EXPECT_EQ(row.shownGray, Text(kGrayLevel));
-        EXPECT_EQ(row.grayPosition, Position(kGrayTrackbar));
+        EXPECT_EQ(row.shownColor, Text(kColor));
+        EXPECT_EQ(row.shownGray, Text(kGray));
+        EXPECT_EQ(row.colorBar, Position(kColorBar));
+        EXPECT_EQ(row.grayBar, Position(kGrayBar));
         EXPECT_EQ(row.inch, Checked(kInch));
         EXPECT_EQ(!row.inch, Checked(kMetric));
-        // Compression is always on, and cannot be switched off.
-        EXPECT_TRUE(Checked(kCompressionYes) && !Checked(kCompressionNo));
-        EXPECT_FALSE(Enabled(kCompressionYes) || Enabled(kCompressionNo));
-
+        EXPECT_TRUE(Checked(kYes) && !Checked(kNo) && !Enabled(kYes) && !Enabled(kNo)) << "compression stays on";
         sheet_->Apply();
-        EXPECT_EQ(row.appliedColor, Stored("Contents", "Compression"));
-        EXPECT_EQ(row.appliedGray, Stored("Contents", "CompressionGray"));
+        EXPECT_EQ(row.appliedColor, Stored("Compression"));
+        EXPECT_EQ(row.appliedGray, Stored("CompressionGray"));
     }
 }
 
@@ -140,73 +103,53 @@ TEST_F(SettingsPage, EachLevelEditAndItsTrackbarFollowEachOther)
     {
         TypeText,
         DragTo,  // the WM_HSCROLL a dragged thumb sends
-        KeyDown, // the right arrow pressed on the trackbar...
-        KeyUp,   // ...and released
+        KeyDown, // the right arrow pressed on the trackbar, then released
+        KeyUp,
     };
     struct Step
     {
         Action action;
         const char* text;
-        WORD position;
         const char* shown;
-        LRESULT expectedPosition;
+        LRESULT position;
     };
-    const Step steps[] = {
-        {TypeText, "4", 0, "4", 4},   {TypeText, "0", 0, "0", 4},   {TypeText, "", 0, "", 4},
-        {TypeText, "12", 0, "12", 4}, {DragTo, nullptr, 2, "2", 2}, {KeyDown, nullptr, 0, "2", 3},
-        {KeyUp, nullptr, 0, "3", 3},
-    };
-    Store("Contents", "Compression", "1");
-    Store("Contents", "CompressionGray", "1");
+    const Step steps[] = {{TypeText, "4", "4", 4}, {TypeText, "0", "0", 4},    {TypeText, "12", "12", 4},
+                          {DragTo, "2", "2", 2},   {KeyDown, nullptr, "2", 3}, {KeyUp, nullptr, "3", 3}};
     Open();
-    for (const auto& [edit, trackbar] : {std::pair{kColorLevel, kColorTrackbar}, std::pair{kGrayLevel, kGrayTrackbar}})
-    {
-        HWND bar = ::GetDlgItem(page_, trackbar);
+    for (const auto& [edit, bar] : {std::pair{kColor, kColorBar}, std::pair{kGray, kGrayBar}})
         for (const Step& step : steps)
         {
             SCOPED_TRACE(testing::Message() << "edit " << edit << ", step " << (&step - steps));
+            HWND trackbar = ::GetDlgItem(page_, bar);
             if (step.action == TypeText)
                 Type(edit, step.text);
             else if (step.action == DragTo)
-                ::SendMessageA(page_, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, step.position),
-                               reinterpret_cast<LPARAM>(bar));
+                ::SendMessageA(page_, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, std::stoi(step.text)),
+                               reinterpret_cast<LPARAM>(trackbar));
             else
-                ::SendMessageA(bar, step.action == KeyDown ? WM_KEYDOWN : WM_KEYUP, VK_RIGHT, 0);
+                ::SendMessageA(trackbar, step.action == KeyDown ? WM_KEYDOWN : WM_KEYUP, VK_RIGHT, 0);
             EXPECT_EQ(step.shown, Text(edit));
-            EXPECT_EQ(step.expectedPosition, Position(trackbar));
+            EXPECT_EQ(step.position, Position(bar));
         }
-    }
 }
 
 TEST_F(SettingsPage, TicksEnableTheirControls)
 {
-    struct Row
+    const std::pair<int, std::vector<int>> ticks[] = {{kAuth, {1086, 1087, kUserName, kPassword}},
+                                                      {kAccount, {kAccountId}}};
+    for (const char* stored : {"0", "1"})
     {
-        int tick;
-        const char* key;
-        std::vector<int> controls;
-    };
-    const Row rows[] = {
-        {kAuth, "Auth", {kUserNameLabel, kPasswordLabel, kUserName, kPassword}},
-        {kAccount, "Account", {kAccountId}},
-    };
-    for (const Row& row : rows)
-    {
-        for (const char* stored : {"0", "1"})
-        {
-            SCOPED_TRACE(std::string(row.key) + "=" + stored);
-            Store("Authentication", row.key, stored);
-            Open();
-            bool ticked = stored[0] == '1';
-            for (int click = 0; click < 3; ++click)
+        Store("Authentication", "Auth", stored);
+        Store("Authentication", "Account", stored);
+        Open();
+        for (const auto& [tick, controls] : ticks)
+            for (bool on : {*stored == '1', *stored != '1', *stored == '1'})
             {
-                EXPECT_EQ(ticked, Checked(row.tick));
-                for (int id : row.controls)
-                    EXPECT_EQ(ticked, Enabled(id)) << "control " << id << " after " << click << " clicks";
-                Click(row.tick);
-                ticked = !ticked;
+                EXPECT_EQ(on, Checked(tick)) << tick << " stored " << stored;
+                for (int id : controls)
+                    EXPECT_EQ(on, Enabled(id)) << id << " stored " << stored;
+                Click(tick);
             }
-        }
     }
 }
 
@@ -215,7 +158,7 @@ TEST_F(SettingsPage, ApplyWritesEightKeysCancelNone)
     struct Row
     {
         bool login, account;
-        const char* expected; // the whole file, written from scratch
+        const char* file; // written from scratch
     };
     const Row rows[] = {
         {true, true,
@@ -224,17 +167,17 @@ TEST_F(SettingsPage, ApplyWritesEightKeysCancelNone)
         {false, false,
          "[Contents]\r\nCompression=3\r\nCompressionGray=2\r\nUnit=0\r\n[Authentication]\r\nAuth=0\r\n"
          "UserName=\r\nPassword=QEbCQ5S9H88=\r\nAccount=0\r\nID=\r\n"},
-    };
+    }; // the stored forms of "&" and "" in tests/data/password_vectors.txt
     Store("Authentication", "Auth", "0");
     Store("Authentication", "Account", "0");
+    const std::string before = uiext2_test::FileText(host_.settingsFile());
     for (const Row& row : rows)
     {
-        SCOPED_TRACE(row.login ? "login and account ID on" : "both off");
-        // What the user enters; a tick taken off again leaves its texts typed but unused.
+        // A tick taken off again leaves its texts typed but unused.
         auto enter = [&]
         {
-            Type(kColorLevel, "3");
-            Type(kGrayLevel, "2");
+            Type(kColor, "3");
+            Type(kGray, "2");
             Click(kMetric);
             Click(kAuth);
             Type(kUserName, "operator");
@@ -246,7 +189,6 @@ TEST_F(SettingsPage, ApplyWritesEightKeysCancelNone)
             if (!row.account)
                 Click(kAccount);
         };
-        const std::string before = uiext2_test::FileText(host_.settingsFile());
         Open();
         enter();
         PropSheet_PressButton(sheet_->sheet(), PSBTN_CANCEL);
@@ -257,30 +199,25 @@ TEST_F(SettingsPage, ApplyWritesEightKeysCancelNone)
         enter();
         ASSERT_TRUE(::DeleteFileA(host_.settingsFile().c_str())); // so that the file shows the order
         sheet_->Apply();
-        EXPECT_EQ(row.expected, uiext2_test::FileText(host_.settingsFile()));
+        EXPECT_EQ(row.file, uiext2_test::FileText(host_.settingsFile()));
         ASSERT_TRUE(uiext2_test::WriteFileText(host_.settingsFile(), before));
     }
 }
 
 TEST_F(SettingsPage, ShowsTheLoginAsStored)
 {
-    struct Row
-    {
-        const char* stored;
-        const char* shown;
-    };
-    const Row rows[] = {{kStoredAmpersand, "&"}, {kStoredEmpty, ""}, {"not a stored form", "not a stored form"}};
     const std::string longName(70, 'n');
     Store("Authentication", "Auth", "1");
     Store("Authentication", "UserName", longName.c_str());
     Store("Authentication", "Account", "1");
     Store("Authentication", "ID", "12345678901234567890");
-    for (const Row& row : rows)
+    // Stored forms of "&" and "", and a stored text that does not decrypt: shown as it stands.
+    using Shown = std::pair<const char*, const char*>;
+    for (const auto& [stored, shown] : {Shown{"ygHMgl0FKp4=", "&"}, Shown{"QEbCQ5S9H88=", ""}, Shown{"no", "no"}})
     {
-        SCOPED_TRACE(row.stored);
-        Store("Authentication", "Password", row.stored);
+        Store("Authentication", "Password", stored);
         Open();
-        EXPECT_EQ(row.shown, Text(kPassword));
+        EXPECT_EQ(shown, Text(kPassword)) << stored;
         EXPECT_EQ(longName.substr(0, 64), Text(kUserName));
         EXPECT_EQ("123456789012345", Text(kAccountId));
     }
