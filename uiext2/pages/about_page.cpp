@@ -7,6 +7,7 @@
 #include "res/resource.h"
 #include "support/unique.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace uiext2
@@ -47,7 +48,7 @@ void DrawVersionText(HDC memory) noexcept
     ::TextOutA(memory, x, y, text, static_cast<int>(std::strlen(text)));
 }
 
-// The logo's top-left corner on the control's, cut off at the control's edges.
+// The logo's top-left corner on the control's, cut off at the control's right and bottom edges.
 void Paint(HWND dialog) noexcept
 {
     PaintScope paint(dialog);
@@ -67,8 +68,10 @@ void Paint(HWND dialog) noexcept
     UniqueMemoryDc memory(::CreateCompatibleDC(nullptr));
     SelectedObject selected(memory.get(), logo.get());
     DrawVersionText(memory.get());
-    ::BitBlt(paint.dc(), corners[0].x, corners[0].y, corners[1].x - corners[0].x, corners[1].y - corners[0].y,
-             memory.get(), 0, 0, SRCCOPY);
+    // A control larger than the logo (a high-DPI screen) keeps the page's background beyond it.
+    const int width = std::min<LONG>(corners[1].x - corners[0].x, g_logoSize.bmWidth);
+    const int height = std::min<LONG>(corners[1].y - corners[0].y, g_logoSize.bmHeight);
+    ::BitBlt(paint.dc(), corners[0].x, corners[0].y, width, height, memory.get(), 0, 0, SRCCOPY);
 }
 
 } // namespace

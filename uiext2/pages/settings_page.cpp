@@ -255,9 +255,11 @@ INT_PTR CALLBACK SettingsPageProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         {
         case PSN_APPLY:
             Save(dialog);
-            return TRUE; // PSNRET_NOERROR: the dialog manager cleared the result slot
+            ::SetWindowLongPtrA(dialog, DWLP_MSGRESULT, PSNRET_NOERROR);
+            return TRUE;
         case PSN_KILLACTIVE:
-            return TRUE; // nothing to check: the page can always be left
+            ::SetWindowLongPtrA(dialog, DWLP_MSGRESULT, FALSE); // nothing to check: the page can be left
+            return TRUE;
         default:
             return FALSE;
         }
