@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes a screenshot of a Windows program's first window under Xvfb.
+# Takes a screenshot of a Windows program's first window under Xvfb (the window alone).
 #   tools/screenshot.sh OUT.png PROGRAM.exe [ARGS...]
 # The program runs through the build's Wine wrapper in its X11 prefix; set LC_ALL to show
 # it in another system locale (the ANSI dialogs follow the system code page).
@@ -16,13 +16,17 @@ export UIEXT2_WINE_DISPLAY=x11 UIEXT2_SCREENSHOT_OUT=$(realpath -m "$out") UIEXT
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     "$UIEXT2_WRAPPER" "$@" &
     program=$!
-    # Wait for a mapped top-level window, then give it a moment to paint.
+    # Wait for the program'"'"'s first named top-level window larger than 1 x 1 (Wine'"'"'s
+    # "Default IME" windows are 1 x 1), then give it a moment to paint, and take that window.
+    window=
     for _ in $(seq 1 100); do
-        if xwininfo -root -children 2>/dev/null | grep -q "^ *0x.*\"[^\"]"; then break; fi
+        window=$(xwininfo -root -children 2>/dev/null |
+            awk '"'"'/^ *0x[0-9a-f]+ "[^"]/ && $0 !~ / 1x1\+/ { print $1; exit }'"'"')
+        [ -n "$window" ] && break
         sleep 0.2
     done
     sleep 1.5
-    /usr/bin/import -window root "$UIEXT2_SCREENSHOT_OUT"
+    /usr/bin/import -window "${window:-root}" "$UIEXT2_SCREENSHOT_OUT"
     kill "$program" 2>/dev/null || true
     WINEPREFIX=$(dirname "$UIEXT2_WRAPPER")/wineprefix-x11 wineserver -k 2>/dev/null || true
 ' screenshot "$@"

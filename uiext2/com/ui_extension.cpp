@@ -3,6 +3,7 @@
 
 #include "com/module.h"
 #include "device/device_binding.h"
+#include "pages/page_registration.h"
 #include "scan/scan_run.h"
 
 #include <shlwapi.h>
@@ -56,9 +57,9 @@ IFACEMETHODIMP UiExtension::Initialize(PCIDLIST_ABSOLUTE, IDataObject* dataObjec
     return BindDevice(dataObject, root_);
 }
 
-IFACEMETHODIMP UiExtension::AddPages(LPFNSVADDPROPSHEETPAGE, LPARAM) noexcept
+IFACEMETHODIMP UiExtension::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam) noexcept
 {
-    return E_NOTIMPL;
+    return OfferPages(static_cast<IWiaUIExtension2*>(this), addPage, lParam);
 }
 
 IFACEMETHODIMP UiExtension::ReplacePage(EXPPS, LPFNSVADDPROPSHEETPAGE, LPARAM) noexcept

@@ -19,6 +19,40 @@
 #define IDD_ABOUT_ESP 256
 #define IDD_ABOUT_JPN 257
 
+// The Settings page's height in dialog units: its lowest group, Unit, ends at 214.
+#define IDD_SETTINGS_HEIGHT 221
+
+// Settings page controls.
+#define IDC_AUTH_GROUP 305
+#define IDC_COLOR_TRACKBAR 1051
+#define IDC_COLOR_LEVEL 1052
+#define IDC_COMPRESSION_YES 1063
+#define IDC_COMPRESSION_NO 1064
+#define IDC_UNIT_METRIC 1065
+#define IDC_UNIT_INCH 1066
+#define IDC_GRAY_LEVEL 1067
+#define IDC_GRAY_TRACKBAR 1068
+#define IDC_COLOR_GROUP 1069
+#define IDC_GRAY_GROUP 1070
+#define IDC_GRAY_LOW 1071
+#define IDC_GRAY_HIGH 1072
+#define IDC_COLOR_LEVEL_GROUP 1073
+#define IDC_COLOR_LOW 1074
+#define IDC_COLOR_HIGH 1075
+#define IDC_GRAY_LEVEL_GROUP 1076
+#define IDC_UNIT_GROUP 1077
+#define IDC_AUTH 1083
+#define IDC_USER_NAME 1084
+#define IDC_PASSWORD 1085
+#define IDC_USER_NAME_LABEL 1086
+#define IDC_PASSWORD_LABEL 1087
+#define IDC_ACCOUNT 1088
+#define IDC_ACCOUNT_ID 1090
+#define IDC_ACCOUNT_GROUP 1092
+
+// About page control: the area the logo is painted over.
+#define IDC_LOGO 2003
+
 // Bitmaps and icons.
 #define IDB_LOGO 2002
 #define IDI_DEVICE 2005

@@ -87,6 +87,10 @@ inline void DeleteGdiObject(HGDIOBJ object) noexcept
 {
     ::DeleteObject(object);
 }
+inline void DeleteMemoryDc(HDC dc) noexcept
+{
+    ::DeleteDC(dc);
+}
 inline void ReleaseCryptContext(HCRYPTPROV provider) noexcept
 {
     ::CryptReleaseContext(provider, 0);
@@ -130,6 +134,7 @@ using UniqueMutex = Unique<HandleTraits<HANDLE, nullptr, CloseMutex>>;
 using UniqueHKey = Unique<HandleTraits<HKEY, nullptr, CloseRegKey>>;
 using UniqueHGlobal = Unique<HandleTraits<HGLOBAL, nullptr, FreeGlobal>>;
 using UniqueGdiObject = Unique<HandleTraits<HGDIOBJ, nullptr, DeleteGdiObject>>;
+using UniqueMemoryDc = Unique<HandleTraits<HDC, nullptr, DeleteMemoryDc>>; // CreateCompatibleDC
 using UniqueCryptProvider = Unique<HandleTraits<HCRYPTPROV, 0, ReleaseCryptContext>>;
 using UniqueCryptHash = Unique<HandleTraits<HCRYPTHASH, 0, DestroyCryptHash>>;
 using UniqueCryptKey = Unique<HandleTraits<HCRYPTKEY, 0, DestroyCryptKey>>;
@@ -159,6 +164,45 @@ public:
 private:
     HGLOBAL memory_;
     void* data_;
+};
+
+// An object selected into a device context for the length of a scope; the previous one is
+// selected back before the context or the object can be deleted.
+class SelectedObject
+{
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) noexcept
+        : dc_(dc), previous_(dc && object ? ::SelectObject(dc, object) : nullptr)
+    {
+    }
+    ~SelectedObject()
+    {
+        if (previous_)
+            ::SelectObject(dc_, previous_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// BeginPaint and EndPaint around a scope.
+class PaintScope
+{
+public:
+    explicit PaintScope(HWND window) noexcept : window_(window), dc_(::BeginPaint(window, &paint_)) {}
+    ~PaintScope() { ::EndPaint(window_, &paint_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+
+    HDC dc() const noexcept { return dc_; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
 };
 
 // A process and its first thread, both closed together.

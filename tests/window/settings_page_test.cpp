@@ -1,0 +1,226 @@
+// The Settings page of the shipped DLL in a real property sheet: the device's settings file
+// read into the controls, the controls driven by the messages a user's typing, dragging and
+// clicking produce, and the file as applying or cancelling leaves it.
+#include "properties_host.h"
+#include "sheet_harness.h"
+#include "user_measure.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+// The page's controls: level edits and trackbars, compression yes/no, unit, login, account ID.
+constexpr int kColorBar = 1051, kColor = 1052, kYes = 1063, kNo = 1064, kMetric = 1065, kInch = 1066, kGray = 1067,
+              kGrayBar = 1068, kAuth = 1083, kUserName = 1084, kPassword = 1085, kAccount = 1088, kAccountId = 1090;
+
+class SettingsPage : public testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(host_.ok() && measure_.ok()); }
+
+    void Store(const char* section, const char* key, const char* value) // null: delete the key
+    {
+        ::WritePrivateProfileStringA(section, key, value, host_.settingsFile().c_str());
+    }
+    std::string Stored(const char* key) const
+    {
+        std::string value;
+        uiext2_test::ReadIni(host_.settingsFile(), "Contents", key, value);
+        return value;
+    }
+
+    void Open() // a fresh sheet: the page reads the file as it stands now
+    {
+        sheet_.reset();
+        sheet_ = std::make_unique<testwindow::ModelessSheet>(host_.AddPages().kept);
+        page_ = sheet_->page(0);
+    }
+
+    std::string Text(int id) const
+    {
+        char text[160] = {};
+        ::GetDlgItemTextA(page_, id, text, sizeof(text));
+        return text;
+    }
+    LRESULT Position(int id) const { return ::SendDlgItemMessageA(page_, id, TBM_GETPOS, 0, 0); }
+    bool Checked(int id) const { return ::SendDlgItemMessageA(page_, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    bool Enabled(int id) const { return ::IsWindowEnabled(::GetDlgItem(page_, id)) != FALSE; }
+    void Type(int id, const char* text) const { ::SetDlgItemTextA(page_, id, text); } // one EN_CHANGE
+    void Click(int id) const { ::SendDlgItemMessageA(page_, id, BM_CLICK, 0, 0); }
+
+    testwindow::PropertiesHost host_{std::string("uiext2 window ") +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name()};
+    uiext2_test::ScopedUserMeasure measure_;
+    std::unique_ptr<testwindow::ModelessSheet> sheet_;
+    HWND page_ = nullptr;
+};
+
+TEST_F(SettingsPage, LoadsLevelsAndUnitAndWritesLevelsInRange)
+{
+    struct Row
+    {
+        const char *color, *gray, *unit, *measure; // as stored; null: absent
+        const char *shownColor, *shownGray;
+        LRESULT colorBar, grayBar;
+        bool inch;
+        const char *appliedColor, *appliedGray;
+    };
+    const Row rows[] = {
+        {nullptr, nullptr, nullptr, "1", "1", "1", 1, 1, true, "1", "1"},
+        {"0", "0", nullptr, "0", "1", "3", 1, 3, false, "1", "3"},
+        {"7", "4", "1", "0", "7", "4", 5, 4, true, "5", "4"},
+        {"5", "12", "0", "1", "5", "12", 5, 5, false, "5", "5"},
+    };
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(testing::Message() << "row " << (&row - rows));
+        Store("Contents", "Compression", row.color);
+        Store("Contents", "CompressionGray", row.gray);
+        Store("Contents", "Unit", row.unit);
+        ASSERT_TRUE(measure_.Set(row.measure));
+        Open();
+        EXPECT_EQ(row.shownColor, Text(kColor));
+        EXPECT_EQ(row.shownGray, Text(kGray));
+        EXPECT_EQ(row.colorBar, Position(kColorBar));
+        EXPECT_EQ(row.grayBar, Position(kGrayBar));
+        EXPECT_EQ(row.inch, Checked(kInch));
+        EXPECT_EQ(!row.inch, Checked(kMetric));
+        EXPECT_TRUE(Checked(kYes) && !Checked(kNo) && !Enabled(kYes) && !Enabled(kNo)) << "compression stays on";
+        sheet_->Apply();
+        EXPECT_EQ(row.appliedColor, Stored("Compression"));
+        EXPECT_EQ(row.appliedGray, Stored("CompressionGray"));
+    }
+}
+
+TEST_F(SettingsPage, EachLevelEditAndItsTrackbarFollowEachOther)
+{
+    enum Action
+    {
+        TypeText,
+        DragTo,  // the WM_HSCROLL a dragged thumb sends
+        KeyDown, // the right arrow pressed on the trackbar, then released
+        KeyUp,
+    };
+    struct Step
+    {
+        Action action;
+        const char* text;
+        const char* shown;
+        LRESULT position;
+    };
+    const Step steps[] = {{TypeText, "4", "4", 4}, {TypeText, "0", "0", 4},    {TypeText, "12", "12", 4},
+                          {DragTo, "2", "2", 2},   {KeyDown, nullptr, "2", 3}, {KeyUp, nullptr, "3", 3}};
+    Open();
+    for (const auto& [edit, bar] : {std::pair{kColor, kColorBar}, std::pair{kGray, kGrayBar}})
+        for (const Step& step : steps)
+        {
+            SCOPED_TRACE(testing::Message() << "edit " << edit << ", step " << (&step - steps));
+            HWND trackbar = ::GetDlgItem(page_, bar);
+            if (step.action == TypeText)
+                Type(edit, step.text);
+            else if (step.action == DragTo)
+                ::SendMessageA(page_, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, std::stoi(step.text)),
+                               reinterpret_cast<LPARAM>(trackbar));
+            else
+                ::SendMessageA(trackbar, step.action == KeyDown ? WM_KEYDOWN : WM_KEYUP, VK_RIGHT, 0);
+            EXPECT_EQ(step.shown, Text(edit));
+            EXPECT_EQ(step.position, Position(bar));
+        }
+}
+
+TEST_F(SettingsPage, TicksEnableTheirControls)
+{
+    const std::pair<int, std::vector<int>> ticks[] = {{kAuth, {1086, 1087, kUserName, kPassword}},
+                                                      {kAccount, {kAccountId}}};
+    for (const char* stored : {"0", "1"})
+    {
+        Store("Authentication", "Auth", stored);
+        Store("Authentication", "Account", stored);
+        Open();
+        for (const auto& [tick, controls] : ticks)
+            for (bool on : {*stored == '1', *stored != '1', *stored == '1'})
+            {
+                EXPECT_EQ(on, Checked(tick)) << tick << " stored " << stored;
+                for (int id : controls)
+                    EXPECT_EQ(on, Enabled(id)) << id << " stored " << stored;
+                Click(tick);
+            }
+    }
+}
+
+TEST_F(SettingsPage, ApplyWritesEightKeysCancelNone)
+{
+    struct Row
+    {
+        bool login, account;
+        const char* file; // written from scratch
+    };
+    const Row rows[] = {
+        {true, true,
+         "[Contents]\r\nCompression=3\r\nCompressionGray=2\r\nUnit=0\r\n[Authentication]\r\nAuth=1\r\n"
+         "UserName=operator\r\nPassword=ygHMgl0FKp4=\r\nAccount=1\r\nID=42\r\n"},
+        {false, false,
+         "[Contents]\r\nCompression=3\r\nCompressionGray=2\r\nUnit=0\r\n[Authentication]\r\nAuth=0\r\n"
+         "UserName=\r\nPassword=QEbCQ5S9H88=\r\nAccount=0\r\nID=\r\n"},
+    }; // the stored forms of "&" and "" in tests/data/password_vectors.txt
+    Store("Authentication", "Auth", "0");
+    Store("Authentication", "Account", "0");
+    const std::string before = uiext2_test::FileText(host_.settingsFile());
+    for (const Row& row : rows)
+    {
+        // A tick taken off again leaves its texts typed but unused.
+        auto enter = [&]
+        {
+            Type(kColor, "3");
+            Type(kGray, "2");
+            Click(kMetric);
+            Click(kAuth);
+            Type(kUserName, "operator");
+            Type(kPassword, "&");
+            Click(kAccount);
+            Type(kAccountId, "42");
+            if (!row.login)
+                Click(kAuth);
+            if (!row.account)
+                Click(kAccount);
+        };
+        Open();
+        enter();
+        PropSheet_PressButton(sheet_->sheet(), PSBTN_CANCEL);
+        sheet_.reset();
+        EXPECT_EQ(before, uiext2_test::FileText(host_.settingsFile())) << "cancel wrote to the file";
+
+        Open();
+        enter();
+        ASSERT_TRUE(::DeleteFileA(host_.settingsFile().c_str())); // so that the file shows the order
+        sheet_->Apply();
+        EXPECT_EQ(row.file, uiext2_test::FileText(host_.settingsFile()));
+        ASSERT_TRUE(uiext2_test::WriteFileText(host_.settingsFile(), before));
+    }
+}
+
+TEST_F(SettingsPage, ShowsTheLoginAsStored)
+{
+    const std::string longName(70, 'n');
+    Store("Authentication", "Auth", "1");
+    Store("Authentication", "UserName", longName.c_str());
+    Store("Authentication", "Account", "1");
+    Store("Authentication", "ID", "12345678901234567890");
+    // Stored forms of "&" and "", and a stored text that does not decrypt: shown as it stands.
+    using Shown = std::pair<const char*, const char*>;
+    for (const auto& [stored, shown] : {Shown{"ygHMgl0FKp4=", "&"}, Shown{"QEbCQ5S9H88=", ""}, Shown{"no", "no"}})
+    {
+        Store("Authentication", "Password", stored);
+        Open();
+        EXPECT_EQ(shown, Text(kPassword)) << stored;
+        EXPECT_EQ(longName.substr(0, 64), Text(kUserName));
+        EXPECT_EQ("123456789012345", Text(kAccountId));
+    }
+}
+
+} // namespace

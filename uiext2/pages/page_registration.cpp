@@ -1,0 +1,73 @@
+// Page records for CreatePropertySheetPageA, and the page callback that ties each page's
+// reference on the extension object to the page's own lifetime.
+#include "pages/page_registration.h"
+
+#include "com/module.h"
+#include "pages/about_page.h"
+#include "pages/language.h"
+#include "pages/settings_page.h"
+
+#include <cstddef>
+
+namespace uiext2
+{
+
+namespace
+{
+
+// The whole record of comctl32 6, up to and including the header bitmap: MinGW-w64's prsht.h
+// stops one field short of it, at the activation context.
+struct PageRecord
+{
+    PROPSHEETPAGEA page;
+    HBITMAP headerBitmap;
+};
+static_assert(sizeof(PageRecord) == 104 && offsetof(PageRecord, headerBitmap) == 96, "the 64-bit layout");
+
+// CreatePropertySheetPage sends PSPCB_ADDREF, and the sheet or DestroyPropertySheetPage sends
+// PSPCB_RELEASE: the page takes its reference and gives it back here, so no path releases
+// what it never took, and the library can unload once the sheet has closed.
+UINT CALLBACK PageCallback(HWND, UINT message, PROPSHEETPAGEA* page)
+{
+    auto* owner = reinterpret_cast<IUnknown*>(page->lParam);
+    if (message == PSPCB_ADDREF)
+        owner->AddRef();
+    else if (message == PSPCB_RELEASE)
+        owner->Release();
+    return 1; // PSPCB_CREATE: let the sheet create the page's window
+}
+
+// True when the host kept the page; a refused page is destroyed, which releases its reference.
+bool OfferPage(IUnknown* owner, int templateId, DLGPROC procedure, LPFNADDPROPSHEETPAGE addPage, LPARAM lParam)
+{
+    PageRecord record{};
+    PROPSHEETPAGEA& page = record.page;
+    page.dwSize = sizeof(record);
+    page.dwFlags = PSP_USECALLBACK; // the tab title is the template's caption
+    page.hInstance = ModuleInstance();
+    page.pszTemplate = MAKEINTRESOURCEA(templateId);
+    page.pfnDlgProc = procedure;
+    page.lParam = reinterpret_cast<LPARAM>(owner);
+    page.pfnCallback = PageCallback;
+    HPROPSHEETPAGE handle = ::CreatePropertySheetPageA(&page);
+    if (!handle)
+        return false;
+    if (addPage(handle, lParam))
+        return true;
+    ::DestroyPropertySheetPage(handle);
+    return false;
+}
+
+} // namespace
+
+HRESULT OfferPages(IUnknown* owner, LPFNADDPROPSHEETPAGE addPage, LPARAM lParam) noexcept
+{
+    if (!owner || !addPage)
+        return E_INVALIDARG;
+    const LanguageRow& row = LanguageTable(LanguageCode()); // one language for both pages
+    const bool settings = OfferPage(owner, row.settingsTemplate, SettingsPageProc, addPage, lParam);
+    const bool about = OfferPage(owner, row.aboutTemplate, AboutPageProc, addPage, lParam);
+    return settings || about ? S_OK : E_FAIL;
+}
+
+} // namespace uiext2

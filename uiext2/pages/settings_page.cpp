@@ -1,0 +1,273 @@
+// The Settings page's dialog procedure: the device's settings file into the controls when
+// the page opens, the controls kept in step while the user works, and the file written back
+// when the sheet is applied. The page keeps no state of its own: it lives in the controls.
+#include "pages/settings_page.h"
+
+#include "crypto/password_cipher.h"
+#include "device/settings_store.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <cstdio>
+#include <initializer_list>
+#include <memory>
+#include <new>
+
+namespace uiext2
+{
+
+namespace
+{
+
+constexpr char kContents[] = "Contents";
+constexpr char kAuthentication[] = "Authentication";
+
+constexpr UINT kLowestLevel = 1;
+constexpr UINT kHighestLevel = 5;
+
+// Text sizes, terminator included: what the file may hold for each key.
+constexpr int kUserNameSize = 65;
+constexpr int kAccountIdSize = 16;
+
+const char* SettingsFile() noexcept
+{
+    return DeviceFiles().settingsFile;
+}
+
+UINT ReadNumber(const char* section, const char* key, int fallback) noexcept
+{
+    return ::GetPrivateProfileIntA(section, key, fallback, SettingsFile());
+}
+
+void ReadText(const char* key, char* text, DWORD size) noexcept
+{
+    ::GetPrivateProfileStringA(kAuthentication, key, "", text, size, SettingsFile());
+}
+
+void Write(const char* section, const char* key, const char* text) noexcept
+{
+    ::WritePrivateProfileStringA(section, key, text, SettingsFile());
+}
+
+// The scratch area the password cipher wipes and releases; null when memory is short, and
+// the cipher then leaves the field as it is.
+std::unique_ptr<char[]> PasswordScratch() noexcept
+{
+    return std::unique_ptr<char[]>(new (std::nothrow) char[PasswordFieldSize]);
+}
+
+bool IsChecked(HWND dialog, int id) noexcept
+{
+    return ::SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SetChecked(HWND dialog, int id, bool checked) noexcept
+{
+    ::SendDlgItemMessageA(dialog, id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void Enable(HWND dialog, std::initializer_list<int> ids, bool enabled) noexcept
+{
+    for (int id : ids)
+        ::EnableWindow(::GetDlgItem(dialog, id), enabled);
+}
+
+void LimitText(HWND dialog, int id, WPARAM characters) noexcept
+{
+    ::SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, characters, 0);
+}
+
+void SetTrackbar(HWND dialog, int id, UINT level) noexcept
+{
+    ::SendDlgItemMessageA(dialog, id, TBM_SETPOS, TRUE, static_cast<LPARAM>(level));
+}
+
+// The login controls follow the authentication tick, the ID edit the account tick.
+void EnableLogin(HWND dialog, bool enabled) noexcept
+{
+    Enable(dialog, {IDC_USER_NAME_LABEL, IDC_PASSWORD_LABEL, IDC_USER_NAME, IDC_PASSWORD}, enabled);
+}
+
+// One level pair: the edit shows the stored value as it stands (a 7 stays 7) while the
+// trackbar stops at the end of its range. A stored 0 is shown as `zeroShownAs`.
+void LoadLevel(HWND dialog, int edit, int trackbar, const char* key, UINT zeroShownAs) noexcept
+{
+    ::SendDlgItemMessageA(dialog, trackbar, TBM_SETRANGE, TRUE, MAKELPARAM(kLowestLevel, kHighestLevel));
+    UINT level = ReadNumber(kContents, key, 1);
+    if (level == 0)
+        level = zeroShownAs;
+    SetTrackbar(dialog, trackbar, level);
+    ::SetDlgItemInt(dialog, edit, level, FALSE);
+}
+
+void Load(HWND dialog) noexcept
+{
+    LimitText(dialog, IDC_COLOR_LEVEL, 1);
+    LimitText(dialog, IDC_GRAY_LEVEL, 2);
+
+    // Compression is always on: the page offers no way to switch it off.
+    Enable(dialog, {IDC_COMPRESSION_YES, IDC_COMPRESSION_NO}, false);
+    SetChecked(dialog, IDC_COMPRESSION_YES, true);
+    SetChecked(dialog, IDC_COMPRESSION_NO, false);
+    LoadLevel(dialog, IDC_COLOR_LEVEL, IDC_COLOR_TRACKBAR, "Compression", 1);
+    LoadLevel(dialog, IDC_GRAY_LEVEL, IDC_GRAY_TRACKBAR, "CompressionGray", 3);
+
+    const bool inch = ReadNumber(kContents, "Unit", DefaultUnit()) != 0;
+    SetChecked(dialog, IDC_UNIT_INCH, inch);
+    SetChecked(dialog, IDC_UNIT_METRIC, !inch);
+
+    LimitText(dialog, IDC_USER_NAME, 64);
+    LimitText(dialog, IDC_PASSWORD, 64);
+    const bool login = ReadNumber(kAuthentication, "Auth", 0) != 0;
+    EnableLogin(dialog, login);
+    SetChecked(dialog, IDC_AUTH, login);
+    if (login)
+    {
+        char userName[kUserNameSize] = {};
+        char password[PasswordFieldSize] = {};
+        ReadText("UserName", userName, sizeof(userName));
+        ReadText("Password", password, sizeof(password));
+        // A stored form that does not decrypt stays as it stands, and is shown so.
+        TransformPasswordField(0, password, PasswordScratch());
+        ::SetDlgItemTextA(dialog, IDC_USER_NAME, userName);
+        ::SetDlgItemTextA(dialog, IDC_PASSWORD, password);
+        ::SecureZeroMemory(password, sizeof(password));
+    }
+
+    LimitText(dialog, IDC_ACCOUNT_ID, 8);
+    const bool account = ReadNumber(kAuthentication, "Account", 0) != 0;
+    Enable(dialog, {IDC_ACCOUNT_ID}, account);
+    if (account)
+    {
+        SetChecked(dialog, IDC_ACCOUNT, true);
+        char id[kAccountIdSize] = {};
+        ReadText("ID", id, sizeof(id));
+        ::SetDlgItemTextA(dialog, IDC_ACCOUNT_ID, id);
+    }
+}
+
+// A level typed into an edit moves its trackbar when it is one the trackbar can show.
+void FollowEdit(HWND dialog, int edit, int trackbar) noexcept
+{
+    const UINT level = ::GetDlgItemInt(dialog, edit, nullptr, FALSE);
+    if (level >= kLowestLevel && level <= kHighestLevel)
+        SetTrackbar(dialog, trackbar, level);
+}
+
+// The edit follows its trackbar while the thumb is dragged, and catches up with it at the
+// TB_ENDTRACK that ends every other interaction (keys, clicks on the channel).
+void FollowTrackbar(HWND dialog, HWND from, WPARAM wParam, int trackbar, int edit) noexcept
+{
+    if (from != ::GetDlgItem(dialog, trackbar))
+        return;
+    if (LOWORD(wParam) == TB_THUMBTRACK)
+        ::SetDlgItemInt(dialog, edit, HIWORD(wParam), FALSE);
+    else if (LOWORD(wParam) == TB_ENDTRACK)
+        ::SetDlgItemInt(dialog, edit, static_cast<UINT>(::SendDlgItemMessageA(dialog, trackbar, TBM_GETPOS, 0, 0)),
+                        FALSE);
+}
+
+void Command(HWND dialog, WORD control, WORD notification) noexcept
+{
+    if (notification == EN_CHANGE && control == IDC_COLOR_LEVEL)
+        FollowEdit(dialog, IDC_COLOR_LEVEL, IDC_COLOR_TRACKBAR);
+    else if (notification == EN_CHANGE && control == IDC_GRAY_LEVEL)
+        FollowEdit(dialog, IDC_GRAY_LEVEL, IDC_GRAY_TRACKBAR);
+    else if (notification != BN_CLICKED)
+        return;
+
+    // The radio buttons are not automatic: the page moves their checks.
+    if (control == IDC_UNIT_INCH || control == IDC_UNIT_METRIC)
+    {
+        SetChecked(dialog, IDC_UNIT_INCH, control == IDC_UNIT_INCH);
+        SetChecked(dialog, IDC_UNIT_METRIC, control == IDC_UNIT_METRIC);
+    }
+    else if (control == IDC_AUTH)
+        EnableLogin(dialog, IsChecked(dialog, IDC_AUTH));
+    else if (control == IDC_ACCOUNT)
+        Enable(dialog, {IDC_ACCOUNT_ID}, IsChecked(dialog, IDC_ACCOUNT));
+}
+
+// 0 (also empty or not a number) is written as the lowest level, anything above the range as
+// the highest.
+void SaveLevel(HWND dialog, int edit, const char* key) noexcept
+{
+    UINT level = ::GetDlgItemInt(dialog, edit, nullptr, FALSE);
+    if (level < kLowestLevel)
+        level = kLowestLevel;
+    if (level > kHighestLevel)
+        level = kHighestLevel;
+    char text[4] = {};
+    std::snprintf(text, sizeof(text), "%u", level);
+    Write(kContents, key, text);
+}
+
+// All eight keys, every time, changed or not, in this order.
+void Save(HWND dialog) noexcept
+{
+    SaveLevel(dialog, IDC_COLOR_LEVEL, "Compression");
+    SaveLevel(dialog, IDC_GRAY_LEVEL, "CompressionGray");
+    Write(kContents, "Unit", IsChecked(dialog, IDC_UNIT_INCH) ? "1" : "0");
+
+    const bool login = IsChecked(dialog, IDC_AUTH);
+    Write(kAuthentication, "Auth", login ? "1" : "0");
+    char userName[kUserNameSize] = {};
+    char password[PasswordFieldSize] = {};
+    if (login)
+    {
+        ::GetDlgItemTextA(dialog, IDC_USER_NAME, userName, sizeof(userName));
+        ::GetDlgItemTextA(dialog, IDC_PASSWORD, password, sizeof(password));
+    }
+    // The empty password too: its stored form is not empty.
+    TransformPasswordField(1, password, PasswordScratch());
+    Write(kAuthentication, "UserName", userName);
+    Write(kAuthentication, "Password", password);
+    ::SecureZeroMemory(password, sizeof(password));
+
+    const bool account = IsChecked(dialog, IDC_ACCOUNT);
+    Write(kAuthentication, "Account", account ? "1" : "0");
+    char id[kAccountIdSize] = {};
+    if (account)
+        ::GetDlgItemTextA(dialog, IDC_ACCOUNT_ID, id, sizeof(id));
+    Write(kAuthentication, "ID", id);
+}
+
+} // namespace
+
+INT_PTR CALLBACK SettingsPageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message)
+    {
+    case WM_INITDIALOG:
+        Load(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        Command(dialog, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_HSCROLL:
+        FollowTrackbar(dialog, reinterpret_cast<HWND>(lParam), wParam, IDC_COLOR_TRACKBAR, IDC_COLOR_LEVEL);
+        FollowTrackbar(dialog, reinterpret_cast<HWND>(lParam), wParam, IDC_GRAY_TRACKBAR, IDC_GRAY_LEVEL);
+        return TRUE;
+    case WM_NOTIFY:
+        switch (reinterpret_cast<const NMHDR*>(lParam)->code)
+        {
+        case PSN_APPLY:
+            Save(dialog);
+            ::SetWindowLongPtrA(dialog, DWLP_MSGRESULT, PSNRET_NOERROR);
+            return TRUE;
+        case PSN_KILLACTIVE:
+            ::SetWindowLongPtrA(dialog, DWLP_MSGRESULT, FALSE); // nothing to check: the page can be left
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    case WM_CLOSE:
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace uiext2
