@@ -191,7 +191,7 @@ struct ScannerSetup
     std::wstring modelName = L"TS-100";
     std::wstring firmwareVersion = L"1.02.003";
     ULONG imageCount = 2;
-    std::wstring trayFolder; // set: the folder item presents this folder's files instead
+    std::wstring trayFolder = {}; // set: the folder item presents this folder's files instead
 };
 
 struct Scanner
