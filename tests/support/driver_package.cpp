@@ -157,10 +157,9 @@ InstalledCompanion::InstalledCompanion()
     ok_ = ::CopyFileA((built + "callgui.exe").c_str(), Path().c_str(), FALSE) != FALSE;
 }
 
-InstalledCompanion::~InstalledCompanion()
+void InstalledCompanion::WaitUntilGone()
 {
-    // A run never waits for its companion: wait here until the last one is gone, since a
-    // running program cannot be deleted or replaced.
+    // The companion holds this mutex while it runs; it is abandoned when it exits.
     HANDLE alive = ::OpenMutexA(SYNCHRONIZE, FALSE, "uiext2 simulated companion");
     if (alive)
     {
@@ -168,6 +167,11 @@ InstalledCompanion::~InstalledCompanion()
             ::ReleaseMutex(alive);
         ::CloseHandle(alive);
     }
+}
+
+InstalledCompanion::~InstalledCompanion()
+{
+    WaitUntilGone();
     ::DeleteFileA(Path().c_str());
     ::RemoveDirectoryA(TemplateFolder().c_str());
     ::RemoveDirectoryA((ProgramFilesFolder() + "\\WIA Scanner").c_str());

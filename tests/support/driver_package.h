@@ -80,6 +80,9 @@ public:
 
     bool ok() const { return ok_; }
     static std::string Path();
+    // Waits (30 s at most) until no simulated companion runs: a run never waits for its
+    // companion, and a running program can be neither deleted nor replaced.
+    static void WaitUntilGone();
 
 private:
     bool ok_ = false;

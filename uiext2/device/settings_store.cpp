@@ -19,13 +19,6 @@ static_assert(sizeof(DeviceFilesRecord::settingsFile) == sizeof(DevicePaths::set
 namespace
 {
 
-// A special folder's path; the folder is never created here.
-bool SpecialFolder(int csidl, char (&path)[MAX_PATH]) noexcept
-{
-    path[0] = '\0';
-    return ::SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE) && path[0] != '\0';
-}
-
 // The existence test holds the file unshared only for the moment of the open. Only "not
 // found" means absent: a file held open by the companion program (sharing violation) or
 // one we may not read (access denied) exists, and must not be replaced by a template.
@@ -57,7 +50,7 @@ void CopyTemplate(const char* fileName, const char* target) noexcept
 {
     char programRoot[MAX_PATH];
     char source[MAX_PATH];
-    if (SpecialFolder(CSIDL_PROGRAM_FILES, programRoot) &&
+    if (ProgramFilesFolder(programRoot) &&
         FormatPath(source, sizeof(source), "%s\\WIA Scanner\\USB2\\%s", programRoot, fileName))
     {
         ::CopyFileA(source, target, FALSE);
@@ -70,6 +63,23 @@ bool IsSystemLeadByte(unsigned char byte) noexcept
 }
 
 } // namespace
+
+// A special folder's path; the folder is never created here.
+static bool SpecialFolder(int csidl, char (&path)[MAX_PATH]) noexcept
+{
+    path[0] = '\0';
+    return ::SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE) && path[0] != '\0';
+}
+
+bool CommonDocumentsFolder(char (&path)[MAX_PATH]) noexcept
+{
+    return SpecialFolder(CSIDL_COMMON_DOCUMENTS, path);
+}
+
+bool ProgramFilesFolder(char (&path)[MAX_PATH]) noexcept
+{
+    return SpecialFolder(CSIDL_PROGRAM_FILES, path);
+}
 
 bool IsSafeDeviceName(const char* deviceName) noexcept
 {
@@ -85,7 +95,7 @@ DeviceFilesRecord& DeviceFiles() noexcept
 bool DevicePathsOf(const char* deviceName, DevicePaths& paths) noexcept
 {
     char documentsRoot[MAX_PATH];
-    return SpecialFolder(CSIDL_COMMON_DOCUMENTS, documentsRoot) &&
+    return CommonDocumentsFolder(documentsRoot) &&
            ComposeDevicePaths(documentsRoot, deviceName, paths, IsSystemLeadByte);
 }
 
@@ -107,7 +117,7 @@ void ProvisionDeviceFolder(const char* deviceName, const char* modelName) noexce
 {
     char documentsRoot[MAX_PATH];
     DevicePaths device;
-    if (!SpecialFolder(CSIDL_COMMON_DOCUMENTS, documentsRoot) ||
+    if (!CommonDocumentsFolder(documentsRoot) ||
         !ComposeDevicePaths(documentsRoot, deviceName, device, IsSystemLeadByte))
         return;
     if (!SettingsFileAbsent(device.settingsFile))

@@ -43,6 +43,11 @@ void ProvisionDeviceFolder(const char* deviceName, const char* modelName) noexce
 // Nothing for a refused name.
 void MigrateScannerAddress(const char* deviceName) noexcept;
 
+// The common documents and program files folders, never created here. False when the
+// platform has none.
+bool CommonDocumentsFolder(char (&path)[MAX_PATH]) noexcept;
+bool ProgramFilesFolder(char (&path)[MAX_PATH]) noexcept;
+
 // 0 (metric) or 1 (inch) from the user's regional settings.
 int DefaultUnit() noexcept;
 

@@ -31,12 +31,12 @@ GUID ItemFormat(IWiaItem2* item) noexcept
     ComPtr<IWiaPropertyStorage> storage;
     if (FAILED(item->QueryInterface(IID_IWiaPropertyStorage, reinterpret_cast<void**>(storage.GetAddressOf()))))
         return format;
-    PROPSPEC spec = {};
-    spec.ulKind = PRSPEC_PROPID;
-    spec.propid = wia2::IpaFormat;
+    PROPSPEC property = {};
+    property.ulKind = PRSPEC_PROPID;
+    property.propid = wia2::IpaFormat;
     PROPVARIANT value;
     ::PropVariantInit(&value);
-    if (storage->ReadMultiple(1, &spec, &value) == S_OK && value.vt == VT_CLSID && value.puuid)
+    if (storage->ReadMultiple(1, &property, &value) == S_OK && value.vt == VT_CLSID && value.puuid)
         format = *value.puuid;
     ::PropVariantClear(&value);
     return format;

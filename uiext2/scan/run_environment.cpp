@@ -4,8 +4,6 @@
 #include "device/path_rules.h"
 #include "scan/scan_names.h"
 
-#include <shlobj.h>
-
 #include <cstring>
 
 namespace uiext2
@@ -16,10 +14,14 @@ namespace
 
 constexpr int kMaxDropDeletions = 2001;
 
-bool SpecialFolder(int csidl, char (&path)[MAX_PATH]) noexcept
+// <documents>\Velmora and the folder `below` it (one of ours); existing folders are fine.
+void CreateVendorFolder(const char* documents, const char* below) noexcept
 {
-    path[0] = '\0';
-    return ::SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE) && path[0] != '\0';
+    char folder[MAX_PATH];
+    if (FormatPath(folder, sizeof(folder), "%s%s", documents, kVendorFolder))
+        ::CreateDirectoryA(folder, nullptr);
+    if (FormatPath(folder, sizeof(folder), "%s%s", documents, below))
+        ::CreateDirectoryA(folder, nullptr);
 }
 
 void SetText(HKEY key, const char* name, const char* text) noexcept
@@ -30,16 +32,6 @@ void SetText(HKEY key, const char* name, const char* text) noexcept
 }
 
 } // namespace
-
-bool CommonDocumentsFolder(char (&path)[MAX_PATH]) noexcept
-{
-    return SpecialFolder(CSIDL_COMMON_DOCUMENTS, path);
-}
-
-bool ProgramFilesFolder(char (&path)[MAX_PATH]) noexcept
-{
-    return SpecialFolder(CSIDL_PROGRAM_FILES, path);
-}
 
 void RunValues::Publish(const char* application, const char* helpPath, const char* languageDll) noexcept
 {
@@ -78,11 +70,7 @@ bool StagingCopies::CopyOut(const DeviceFilesRecord& device) noexcept
             return false;
     }
     // The folder is made when the device is first provisioned; make sure it is still there.
-    char folder[MAX_PATH];
-    if (FormatPath(folder, sizeof(folder), "%s%s", documents, kVendorFolder))
-        ::CreateDirectoryA(folder, nullptr);
-    if (FormatPath(folder, sizeof(folder), "%s%s", documents, kStagingFolder))
-        ::CreateDirectoryA(folder, nullptr);
+    CreateVendorFolder(documents, kStagingFolder);
     for (int i = 0; i < kFiles; ++i)
         copied_[i] = ::CopyFileA(device_[i], staging_[i], FALSE) != FALSE;
     return true;
@@ -104,13 +92,8 @@ bool ImageDropFolderPath(char (&path)[MAX_PATH]) noexcept
 void CreateImageDropFolder() noexcept
 {
     char documents[MAX_PATH];
-    char folder[MAX_PATH];
-    if (!CommonDocumentsFolder(documents))
-        return;
-    if (FormatPath(folder, sizeof(folder), "%s%s", documents, kVendorFolder))
-        ::CreateDirectoryA(folder, nullptr);
-    if (FormatPath(folder, sizeof(folder), "%s%s", documents, kImageDropFolder))
-        ::CreateDirectoryA(folder, nullptr);
+    if (CommonDocumentsFolder(documents))
+        CreateVendorFolder(documents, kImageDropFolder);
 }
 
 void EmptyImageDropFolder(const char* folder) noexcept

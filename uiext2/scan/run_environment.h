@@ -49,8 +49,4 @@ void CreateImageDropFolder() noexcept;
 // count too), then removes the folder, which stays while other entries remain.
 void EmptyImageDropFolder(const char* folder) noexcept;
 
-// The common documents and program files folders, never created here.
-bool CommonDocumentsFolder(char (&path)[MAX_PATH]) noexcept;
-bool ProgramFilesFolder(char (&path)[MAX_PATH]) noexcept;
-
 } // namespace uiext2
