@@ -3,7 +3,8 @@
 #include "pages/about_page.h"
 
 #include "com/module.h"
-#include "device/version_text.h"
+#include "device/bound_device.h"
+#include "pages/page_registration.h"
 #include "res/resource.h"
 #include "support/unique.h"
 
@@ -16,15 +17,12 @@ namespace uiext2
 namespace
 {
 
-// The logo as GetObject describes it, refreshed by every paint of any About page.
-BITMAP g_logoSize;
-
 // The record with its padded-border width, as Windows Vista and later fill it.
 static_assert(sizeof(NONCLIENTMETRICSA) == 344, "NONCLIENTMETRICSA with iPaddedBorderWidth");
 
 // The version line in black, in an 8-point "Ms Sans Serif" that keeps the rest of the menu
 // font's fields, at a quarter of the logo's width and 53 % of its height.
-void DrawVersionText(HDC memory) noexcept
+void DrawVersionText(HDC memory, const BITMAP& logoSize, const char* text) noexcept
 {
     ::SetTextColor(memory, RGB(0, 0, 0));
     ::SetBkMode(memory, TRANSPARENT);
@@ -42,9 +40,8 @@ void DrawVersionText(HDC memory) noexcept
 
     UniqueGdiObject created(::CreateFontIndirectA(&font));
     SelectedObject selected(memory, created.get());
-    const int x = static_cast<int>(g_logoSize.bmWidth * 0.25);
-    const int y = static_cast<int>(g_logoSize.bmHeight * 0.53);
-    const char* text = VersionText();
+    const int x = static_cast<int>(logoSize.bmWidth * 0.25);
+    const int y = static_cast<int>(logoSize.bmHeight * 0.53);
     ::TextOutA(memory, x, y, text, static_cast<int>(std::strlen(text)));
 }
 
@@ -55,7 +52,8 @@ void Paint(HWND dialog) noexcept
     UniqueGdiObject logo(::LoadBitmapA(ModuleInstance(), MAKEINTRESOURCEA(IDB_LOGO)));
     if (!logo)
         return;
-    ::GetObjectA(logo.get(), sizeof(g_logoSize), &g_logoSize);
+    BITMAP logoSize{};
+    ::GetObjectA(logo.get(), sizeof(logoSize), &logoSize);
 
     RECT area{};
     ::GetWindowRect(::GetDlgItem(dialog, IDC_LOGO), &area);
@@ -67,16 +65,17 @@ void Paint(HWND dialog) noexcept
     // context is deleted, and the context deleted before the logo.
     UniqueMemoryDc memory(::CreateCompatibleDC(nullptr));
     SelectedObject selected(memory.get(), logo.get());
-    DrawVersionText(memory.get());
+    const BoundDevice* device = PageDevice(dialog); // the page's own object's device
+    DrawVersionText(memory.get(), logoSize, device ? device->versionText : "");
     // A control larger than the logo (a high-DPI screen) keeps the page's background beyond it.
-    const int width = std::min<LONG>(corners[1].x - corners[0].x, g_logoSize.bmWidth);
-    const int height = std::min<LONG>(corners[1].y - corners[0].y, g_logoSize.bmHeight);
+    const int width = std::min<LONG>(corners[1].x - corners[0].x, logoSize.bmWidth);
+    const int height = std::min<LONG>(corners[1].y - corners[0].y, logoSize.bmHeight);
     ::BitBlt(paint.dc(), corners[0].x, corners[0].y, width, height, memory.get(), 0, 0, SRCCOPY);
 }
 
 } // namespace
 
-INT_PTR CALLBACK AboutPageProc(HWND dialog, UINT message, WPARAM, LPARAM)
+INT_PTR CALLBACK AboutPageProc(HWND dialog, UINT message, WPARAM, LPARAM lParam)
 {
     switch (message)
     {
@@ -84,6 +83,8 @@ INT_PTR CALLBACK AboutPageProc(HWND dialog, UINT message, WPARAM, LPARAM)
         Paint(dialog);
         return TRUE;
     case WM_INITDIALOG:
+        AttachPageDevice(dialog, lParam);
+        return TRUE;
     case WM_NOTIFY:
     case WM_CLOSE:
         return TRUE;

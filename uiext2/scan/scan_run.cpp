@@ -48,7 +48,7 @@ public:
         PrepareDevice();
         PublishRunValues();
         if (deviceKnown_)
-            staging_.CopyOut(DeviceFiles());
+            staging_.CopyOut(files_);
         CreateImageDropFolder();
 
         HRESULT hr = pipe_.Create();
@@ -73,7 +73,7 @@ private:
     {
         DeviceIdentity identity;
         if (FAILED(ReadDeviceIdentity(data_.pIWiaItemRoot, identity)) || !IsSafeDeviceName(identity.deviceName) ||
-            !SetDeviceFiles(identity.deviceName))
+            !SetDeviceFiles(identity.deviceName, files_))
             return;
         deviceKnown_ = true;
         ProvisionDeviceFolder(identity.deviceName, identity.modelName);
@@ -146,6 +146,7 @@ private:
     DisabledOwner owner_; // after the owner is enabled again
     RunValues runValues_;
     StagingCopies staging_;
+    DeviceFilesRecord files_{}; // this run's device, whatever an object or another run is bound to
     bool deviceKnown_ = false;
     CompanionPipe pipe_;
     UniqueProcessInformation companion_;
