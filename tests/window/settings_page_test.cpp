@@ -9,6 +9,8 @@
 
 #include <wincrypt.h>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -203,6 +205,41 @@ TEST_F(SettingsPage, ApplyWritesEightKeysCancelNone)
         sheet_->Apply();
         EXPECT_EQ(row.file, uiext2_test::FileText(host_.settingsFile()));
         ASSERT_TRUE(uiext2_test::WriteFileText(host_.settingsFile(), before));
+    }
+}
+
+TEST_F(SettingsPage, UserChangesLightUpApplyFillingDoesNot)
+{
+    // Every edit holds stored text, so that filling the page sets each of them.
+    for (const auto& [key, value] : {std::pair{"Auth", "1"}, {"UserName", "operator"}, {"Account", "1"}, {"ID", "42"}})
+        Store("Authentication", key, value);
+    const auto scroll = [this](int bar, WPARAM code) // the WM_HSCROLL a trackbar sends its page
+    { ::SendMessageA(page_, WM_HSCROLL, code, reinterpret_cast<LPARAM>(::GetDlgItem(page_, bar))); };
+    const std::function<void()> changes[] = {
+        [&] { Type(kColor, "4"); },
+        [&] { Type(kGray, "2"); },
+        [&] { Type(kUserName, "x"); },
+        [&] { Type(kPassword, "&"); },
+        [&] { Type(kAccountId, "7"); },
+        [&] { scroll(kColorBar, TB_LINEDOWN); },
+        [&] { scroll(kGrayBar, TB_LINEUP); },
+        [&] { Click(kMetric); },
+        [&] { Click(kInch); },
+        [&] { Click(kAuth); },
+        [&] { Click(kAccount); },
+    };
+    for (const auto& change : changes)
+    {
+        SCOPED_TRACE(testing::Message() << "change " << (&change - changes));
+        // The page behind another, as behind the shell's own first page: it is filled after
+        // the sheet has set up its buttons.
+        std::vector<HPROPSHEETPAGE> pages = host_.AddPages().kept;
+        std::reverse(pages.begin(), pages.end());
+        sheet_ = std::make_unique<testwindow::ModelessSheet>(pages);
+        page_ = sheet_->page(1);
+        EXPECT_FALSE(sheet_->ApplyEnabled()) << "filling the page is no change";
+        change();
+        EXPECT_TRUE(sheet_->ApplyEnabled());
     }
 }
 

@@ -32,6 +32,19 @@ constexpr UINT kHighestLevel = 5;
 constexpr int kUserNameSize = 65;
 constexpr int kAccountIdSize = 16;
 
+// True while WM_INITDIALOG fills the controls: the EN_CHANGE that setting an edit's text
+// sends then is the page's own doing, not a change by the user. A sheet's pages all run on
+// its one thread.
+thread_local bool t_filling = false;
+
+// Lights up the sheet's Apply button, as every property page does once the user changes
+// something on it.
+void Changed(HWND dialog) noexcept
+{
+    if (!t_filling)
+        PropSheet_Changed(::GetParent(dialog), dialog);
+}
+
 // The settings file of the page's own object: two scanners' sheets may be open at once.
 const char* SettingsFile(HWND dialog) noexcept
 {
@@ -107,6 +120,13 @@ void LoadLevel(HWND dialog, int edit, int trackbar, const char* key, UINT zeroSh
 
 void Load(HWND dialog) noexcept
 {
+    struct FillingScope
+    {
+        FillingScope() noexcept { t_filling = true; }
+        ~FillingScope() { t_filling = false; }
+        FillingScope(const FillingScope&) = delete;
+        FillingScope& operator=(const FillingScope&) = delete;
+    } filling;
     LimitText(dialog, IDC_COLOR_LEVEL, 1);
     LimitText(dialog, IDC_GRAY_LEVEL, 2);
 
@@ -165,6 +185,7 @@ void FollowTrackbar(HWND dialog, HWND from, WPARAM wParam, int trackbar, int edi
 {
     if (from != ::GetDlgItem(dialog, trackbar))
         return;
+    Changed(dialog);
     if (LOWORD(wParam) == TB_THUMBTRACK)
         ::SetDlgItemInt(dialog, edit, HIWORD(wParam), FALSE);
     else if (LOWORD(wParam) == TB_ENDTRACK)
@@ -172,14 +193,22 @@ void FollowTrackbar(HWND dialog, HWND from, WPARAM wParam, int trackbar, int edi
                         FALSE);
 }
 
+// Typing into any edit and clicking any button are changes; only the level edits, the unit
+// buttons and the two ticks also move other controls.
 void Command(HWND dialog, WORD control, WORD notification) noexcept
 {
-    if (notification == EN_CHANGE && control == IDC_COLOR_LEVEL)
-        FollowEdit(dialog, IDC_COLOR_LEVEL, IDC_COLOR_TRACKBAR);
-    else if (notification == EN_CHANGE && control == IDC_GRAY_LEVEL)
-        FollowEdit(dialog, IDC_GRAY_LEVEL, IDC_GRAY_TRACKBAR);
-    else if (notification != BN_CLICKED)
+    if (notification == EN_CHANGE)
+    {
+        if (control == IDC_COLOR_LEVEL)
+            FollowEdit(dialog, IDC_COLOR_LEVEL, IDC_COLOR_TRACKBAR);
+        else if (control == IDC_GRAY_LEVEL)
+            FollowEdit(dialog, IDC_GRAY_LEVEL, IDC_GRAY_TRACKBAR);
+        Changed(dialog);
         return;
+    }
+    if (notification != BN_CLICKED)
+        return;
+    Changed(dialog);
 
     // The radio buttons are not automatic: the page moves their checks.
     if (control == IDC_UNIT_INCH || control == IDC_UNIT_METRIC)
