@@ -6,7 +6,12 @@
 //      same 64 KiB chunks to a file in the same folder;
 //   2. DeviceDialog with a companion that ends the scan at once, against starting that
 //      companion and reading its first message with a bare pipe server;
-//   3. the clean-up of 2005 drop-folder entries, against deleting them directly.
+//   3. the clean-up of 2005 drop-folder entries, against deleting them directly;
+//   4. one run of 2,000 small pages into an empty folder: the per-page cost of its last
+//      100 pages against its first 100;
+//   5. a run of 200 pages into a folder that already holds "Img.BMP" to "Img (2000).BMP",
+//      per page, against the same run into an empty folder; beside it the same files
+//      made by CreateFile alone in the two folders.
 #include "driver_package.h"
 #include "fake_scanner.h"
 #include "scan/item_transfer.h"
@@ -28,6 +33,10 @@ namespace
 constexpr ULONG kItemBytes = 100u * 1000u * 1000u;
 constexpr ULONG kChunk = 64u * 1024u;
 constexpr int kDropEntries = 2005;
+constexpr ULONG kRunPages = 2000;
+constexpr ULONG kBlockPages = 100;
+constexpr ULONG kFullFolderRunPages = 200;
+constexpr int kFilesPresent = 2000;
 
 double Seconds(const std::function<void()>& work)
 {
@@ -216,16 +225,145 @@ void CleanUpBenchmark(int repetitions)
     Print("2005 drop-folder entries: clean-up / direct", times, false);
 }
 
+// The application's record of one run into `folder` with base name "Img": every page
+// through TransferItem, as the run hands them over, each page's time in `perPage`.
+void TransferPages(const std::string& folder, const fakes::Scanner& scanner, ULONG pages, std::vector<double>* perPage)
+{
+    DEVICEDIALOGDATA2 data = {};
+    data.bstrFolderName = ::SysAllocString(std::wstring(folder.begin(), folder.end()).c_str());
+    data.bstrFilename = ::SysAllocString(L"Img");
+    {
+        uiext2::ScanRecord record(data);
+        for (ULONG i = 0; i < pages; ++i)
+        {
+            const double seconds = Seconds(
+                [&]
+                {
+                    if (!record.Reserve(1) || FAILED(uiext2::TransferItem(record, scanner.images[i].Get())))
+                        std::printf("page %lu not saved\n", i + 1);
+                });
+            if (perPage)
+                perPage->push_back(seconds);
+        }
+    }
+    for (LONG i = 0; i < data.lNumFiles; ++i)
+        ::SysFreeString(data.pbstrFilePaths[i]);
+    ::CoTaskMemFree(data.pbstrFilePaths);
+    if (data.pWiaItem)
+        data.pWiaItem->Release();
+    ::SysFreeString(data.bstrFolderName);
+    ::SysFreeString(data.bstrFilename);
+}
+
+double BlockMean(const std::vector<double>& values, size_t first)
+{
+    double sum = 0;
+    for (size_t i = first; i < first + kBlockPages; ++i)
+        sum += values[i];
+    return sum / kBlockPages;
+}
+
+void LongRunBenchmark(int repetitions)
+{
+    const std::string folder = TempFolder("uiext2 bench long run");
+    fakes::ScannerSetup setup;
+    setup.imageCount = kRunPages;
+    const fakes::Scanner scanner = fakes::MakeScanner(setup);
+    Pair times; // ours: the last 100 pages; bare: the first 100, per page
+    for (int i = 0; i < repetitions; ++i)
+    {
+        uiext2_test::RemoveFolder(folder);
+        ::CreateDirectoryA(folder.c_str(), nullptr);
+        std::vector<double> perPage;
+        TransferPages(folder, scanner, kRunPages, &perPage);
+        times.bare.push_back(BlockMean(perPage, 0));
+        times.ours.push_back(BlockMean(perPage, kRunPages - kBlockPages));
+    }
+    uiext2_test::RemoveFolder(folder);
+    const double first = Median(times.bare), last = Median(times.ours);
+    std::printf("%-44s last %7.3f ms   first %7.3f ms   time ratio (last/first) %.3f\n",
+                "2000-page run, per page: last 100 / first 100", last * 1000, first * 1000, last / first);
+    std::fflush(stdout);
+}
+
+void FullFolderBenchmark(int repetitions)
+{
+    const std::string full = TempFolder("uiext2 bench full folder");
+    const std::string empty = TempFolder("uiext2 bench empty folder");
+    fakes::ScannerSetup setup;
+    setup.imageCount = kFullFolderRunPages;
+    const fakes::Scanner scanner = fakes::MakeScanner(setup);
+    const auto prepare = [&]
+    {
+        uiext2_test::RemoveFolder(full);
+        uiext2_test::RemoveFolder(empty);
+        ::CreateDirectoryA(full.c_str(), nullptr);
+        ::CreateDirectoryA(empty.c_str(), nullptr);
+        for (int n = 1; n <= kFilesPresent; ++n)
+        {
+            const std::string name = n == 1 ? "Img.BMP" : "Img (" + std::to_string(n) + ").BMP";
+            ::CloseHandle(
+                ::CreateFileA((full + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        }
+    };
+    // The platform's own share: the same number of new files of the same size, named
+    // above the ones present, made with CreateFile alone. Under Wine every name that does
+    // not exist yet costs a case-insensitive search of its folder, so this grows with the
+    // folder too.
+    const std::vector<BYTE> page = fakes::SampleBitmap(1);
+    const auto bare = [&](const std::string& folder, int first)
+    {
+        for (ULONG i = 0; i < kFullFolderRunPages; ++i)
+        {
+            const std::string name = "Img (" + std::to_string(first + static_cast<int>(i)) + ").BMP";
+            HANDLE file = ::CreateFileA((folder + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+            DWORD written = 0;
+            ::WriteFile(file, page.data(), static_cast<DWORD>(page.size()), &written, nullptr);
+            ::CloseHandle(file);
+        }
+    };
+    const struct
+    {
+        const char* what;
+        std::function<void()> full, empty;
+    } sides[] = {
+        {"200 pages, per page: 2000 files present / none",
+         [&] { TransferPages(full, scanner, kFullFolderRunPages, nullptr); },
+         [&] { TransferPages(empty, scanner, kFullFolderRunPages, nullptr); }},
+        {"the same files by CreateFile alone", [&] { bare(full, kFilesPresent + 1); }, [&] { bare(empty, 2); }},
+    };
+    for (const auto& side : sides)
+    {
+        Pair times = Measure(repetitions, prepare, side.full, side.empty);
+        for (auto* each : {&times.ours, &times.bare})
+            for (double& seconds : *each)
+                seconds /= kFullFolderRunPages;
+        std::printf("%-44s full %7.3f ms   empty %7.3f ms   time ratio (full/empty) %.3f\n", side.what,
+                    Median(times.ours) * 1000, Median(times.bare) * 1000, Median(times.ours) / Median(times.bare));
+        std::fflush(stdout);
+    }
+    uiext2_test::RemoveFolder(full);
+    uiext2_test::RemoveFolder(empty);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    // "names": only the naming benchmarks, 4 and 5.
+    const bool namesOnly = argc > 2 && std::string(argv[2]) == "names";
     std::printf("median of %d repetitions each\n", repetitions);
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    TransferBenchmark(repetitions);
-    DialogBenchmark(repetitions);
-    CleanUpBenchmark(repetitions);
+    if (!namesOnly)
+    {
+        TransferBenchmark(repetitions);
+        DialogBenchmark(repetitions);
+        CleanUpBenchmark(repetitions);
+    }
+    LongRunBenchmark(std::min(repetitions, 3));
+    FullFolderBenchmark(repetitions);
     ::CoUninitialize();
     return 0;
 }
