@@ -49,7 +49,7 @@ public:
     // The run holds its own reference on the root item: the application's message handlers
     // run during the wait, and one of them may release the application's references.
     explicit ScanRun(DEVICEDIALOGDATA2& data) noexcept
-        : data_(data), root_(data.pIWiaItemRoot), record_(data), owner_(data.hwndParent)
+        : root_(data.pIWiaItemRoot), record_(data), owner_(data.hwndParent)
     {
     }
 
@@ -175,7 +175,6 @@ private:
         runValues_.Delete();
     }
 
-    DEVICEDIALOGDATA2& data_;
     Microsoft::WRL::ComPtr<IWiaItem2> root_;
     ScanRecord record_;
     ModalWait wait_;      // reposts a WM_QUIT last,
