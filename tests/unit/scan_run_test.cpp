@@ -113,16 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ScanTest, CompanionFindsWhatTheRunPublished)
 {
     DialogRecord record(Scanner(), output_);
-    char hostFolder[MAX_PATH] = {};
-    ::GetCurrentDirectoryA(MAX_PATH, hostFolder);
-    ::SetCurrentDirectoryA(output_.c_str());
-    const HRESULT result = RunDialog("connect;report;send:1134", record.data);
-    ::SetCurrentDirectoryA(hostFolder);
-    ASSERT_EQ(S_OK, result);
-    // Started as a program of its own: shown normally, in its own folder.
-    EXPECT_EQ(std::to_string(SW_SHOWNORMAL), Reported("ShowWindow"));
-    const std::string program = uiext2_test::InstalledCompanion::Path();
-    EXPECT_EQ(program.substr(0, program.rfind('\\')), Reported("CurrentFolder"));
+    ASSERT_EQ(S_OK, RunDialog("connect;report;send:1134", record.data));
 
     char application[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, application, MAX_PATH);
@@ -158,6 +149,40 @@ TEST_F(ScanTest, CompanionFindsWhatTheRunPublished)
     EXPECT_EQ(1, std::count(dacl.begin(), dacl.end(), '(')) << dacl;
     ::LocalFree(sid);
     ExpectCleanedUp();
+}
+
+// From a host started hidden, in a folder of its own, the companion starts as a program of
+// its own: shown normally, in its own folder. The test runs itself again as that host.
+TEST_F(ScanTest, CompanionStartsShownInItsOwnFolder)
+{
+    if (std::getenv("UIEXT2_HIDDEN_HOST"))
+    {
+        DialogRecord record(Scanner(), output_);
+        ASSERT_EQ(S_OK, RunDialog("connect;report;send:1134", record.data));
+        EXPECT_EQ(std::to_string(SW_SHOWNORMAL), Reported("ShowWindow"));
+        const std::string program = uiext2_test::InstalledCompanion::Path();
+        EXPECT_EQ(program.substr(0, program.rfind('\\')), Reported("CurrentFolder"));
+        return;
+    }
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string commandLine = "host --gtest_filter=ScanTest.CompanionStartsShownInItsOwnFolder";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION host = {};
+    ::SetEnvironmentVariableA("UIEXT2_HIDDEN_HOST", "1");
+    const BOOL started =
+        ::CreateProcessA(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, output_.c_str(), &startup, &host);
+    ::SetEnvironmentVariableA("UIEXT2_HIDDEN_HOST", nullptr);
+    ASSERT_TRUE(started);
+    DWORD exitCode = 1;
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(host.hProcess, 60000));
+    ::GetExitCodeProcess(host.hProcess, &exitCode);
+    ::CloseHandle(host.hThread);
+    ::CloseHandle(host.hProcess);
+    EXPECT_EQ(0u, exitCode) << "the hidden host's checks failed";
 }
 
 // The companion's staging copies become the device's files, byte for byte; a copy it
