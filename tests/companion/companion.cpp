@@ -7,6 +7,7 @@
 //     send:V              write the 32-bit value V;  split:V  the same in two writes
 //     partial:N           write only the first N bytes of ItemsReady (2)
 //     close               close the pipe;  exit  leave at once;  sleep:MS  wait
+//     hold:MS             wait until the run closes the pipe, MS at most (report: PipeEnded)
 //     scan:N[:FMT[:DPI[:fail]]]  put N pages (bmp, png, jpg, tif) into the scanner's tray;
 //                         "fail" makes their download fail half-way
 //     drop:N              N files "image.NNNN" in the image drop folder; foreign:NAME  one other
@@ -108,6 +109,8 @@ private:
             Event(arg(1, ""), verb == "signal");
         else if (verb == "report")
             Report();
+        else if (verb == "hold")
+            Hold(static_cast<DWORD>(n));
     }
 
     void Connect()
@@ -115,7 +118,8 @@ private:
         for (int attempt = 0; attempt < 50 && pipe_ == INVALID_HANDLE_VALUE; ++attempt)
         {
             ::WaitNamedPipeA(kPipe, 200);
-            pipe_ = ::CreateFileA(kPipe, GENERIC_WRITE | READ_CONTROL, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            pipe_ = ::CreateFileA(kPipe, GENERIC_READ | GENERIC_WRITE | READ_CONTROL, 0, nullptr, OPEN_EXISTING, 0,
+                                  nullptr);
         }
         Note("Connected", pipe_ != INVALID_HANDLE_VALUE ? "1" : "0");
     }
@@ -190,8 +194,27 @@ private:
         ::CloseHandle(event);
     }
 
+    void Hold(DWORD milliseconds)
+    {
+        const DWORD start = ::GetTickCount();
+        bool ended = false;
+        while (!ended && ::GetTickCount() - start < milliseconds)
+        {
+            ended = !::PeekNamedPipe(pipe_, nullptr, 0, nullptr, nullptr, nullptr);
+            ::Sleep(20);
+        }
+        Note("PipeEnded", ended ? "1" : "0");
+    }
+
     void Report()
     {
+        STARTUPINFOA startup = {};
+        ::GetStartupInfoA(&startup);
+        Note("ShowWindow", startup.dwFlags & STARTF_USESHOWWINDOW ? std::to_string(startup.wShowWindow) : "none");
+        char folder[MAX_PATH] = {};
+        ::GetCurrentDirectoryA(MAX_PATH, folder);
+        Note("CurrentFolder", folder);
+
         HKEY key = nullptr;
         if (::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key) == ERROR_SUCCESS)
         {

@@ -56,21 +56,62 @@ TEST(TargetPath, IsComposedWithinMaxPath)
     }
 }
 
-TEST_F(ItemTransfer, TakesTheNextFreeNumberAndLeavesExistingFiles)
+std::string Numbered(ULONGLONG n)
 {
-    ASSERT_TRUE(uiext2_test::WriteFileText(output_ + "\\Img.BMP", "first"));
-    ASSERT_TRUE(uiext2_test::WriteFileText(output_ + "\\Img (2).BMP", "second"));
-    DialogRecord record(scanner.root.Get(), output_, L"Img");
-    ScanRecord paths(record.data);
-    ASSERT_TRUE(paths.Reserve(2));
-    ASSERT_EQ(S_OK, uiext2::TransferItem(paths, scanner.images[0].Get()));
-    ASSERT_EQ(S_OK, uiext2::TransferItem(paths, scanner.images[1].Get()));
-    EXPECT_EQ(output_ + "\\Img (3).BMP", record.Path(0));
-    EXPECT_EQ(output_ + "\\Img (4).BMP", record.Path(1));
-    EXPECT_EQ("first", uiext2_test::FileText(output_ + "\\Img.BMP"));
-    EXPECT_EQ("second", uiext2_test::FileText(output_ + "\\Img (2).BMP"));
-    const std::vector<BYTE>& image = scanner.images[1]->image;
-    EXPECT_EQ(std::string(image.begin(), image.end()), uiext2_test::FileText(record.Path(1)));
+    return n == 1 ? "Img.BMP" : "Img (" + std::to_string(n) + ").BMP";
+}
+
+// One run's pages take increasing numbers above every number of the scheme taken in the
+// folder (in any case), whatever else the folder holds, with no limit on the number; a
+// name that appears during the run is skipped; no existing file is touched.
+TEST_F(ItemTransfer, NamesCountOnAboveTheNamesTaken)
+{
+    std::vector<std::string> many;
+    for (ULONGLONG n = 1; n <= 500; ++n)
+        many.push_back(Numbered(n));
+    const struct
+    {
+        const char* name;
+        std::vector<std::string> present;
+        const char* appearing; // created after the first page
+        ULONGLONG first, pages, skipped;
+    } cases[] = {
+        {"empty folder, a long run", {}, nullptr, 1, 300, 0},
+        {"many names taken", many, nullptr, 501, 3, 0},
+        {"past ten thousand", {"Img (10000).BMP"}, nullptr, 10001, 2, 0},
+        {"only names of the scheme count",
+         {"img (7).bmp", "Img (08).BMP", "Img (1).BMP", "Img2.BMP", "Img (9).PNG", "Imgx (20).BMP", "Img (x).BMP"},
+         nullptr,
+         8,
+         2,
+         0},
+        {"a name taken meanwhile is skipped", {}, "Img (2).BMP", 1, 3, 2},
+    };
+    for (const auto& c : cases)
+    {
+        uiext2_test::RemoveFolder(output_);
+        ::CreateDirectoryA(output_.c_str(), nullptr);
+        for (const std::string& name : c.present)
+            ASSERT_TRUE(uiext2_test::WriteFileText(output_ + "\\" + name, name));
+        DialogRecord record(scanner.root.Get(), output_, L"Img");
+        ScanRecord paths(record.data);
+        for (ULONGLONG page = 0; page < c.pages; ++page)
+        {
+            ASSERT_TRUE(paths.Reserve(1));
+            ASSERT_EQ(S_OK, uiext2::TransferItem(paths, scanner.images[page % 2].Get())) << c.name << " " << page;
+            if (page == 0 && c.appearing)
+            {
+                ASSERT_TRUE(uiext2_test::WriteFileText(output_ + "\\" + c.appearing, c.appearing));
+            }
+        }
+        for (ULONGLONG page = 0, n = c.first; page < c.pages; ++page, ++n)
+        {
+            n += n == c.skipped;
+            EXPECT_EQ(output_ + "\\" + Numbered(n), record.Path(static_cast<LONG>(page))) << c.name;
+        }
+        for (const std::string& name : c.present)
+            EXPECT_EQ(name, uiext2_test::FileText(output_ + "\\" + name)) << c.name;
+    }
 }
 
 TEST_F(ItemTransfer, ExtensionFollowsTheItemFormat)

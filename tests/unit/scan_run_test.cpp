@@ -2,6 +2,7 @@
 // simulated companion program in its own process and the simulated scanner in this one.
 #include "scan_fixture.h"
 
+#include "com/module.h"
 #include "device/settings_store.h"
 #include "scan/scan_names.h"
 
@@ -60,6 +61,7 @@ struct MessageCase
     const char* name;
     const char* script;
     LONG files; // recorded, and present in the application's folder
+    HRESULT result = S_OK;
 };
 
 class ScanRunMessages : public ScanTest, public testing::WithParamInterface<MessageCase>
@@ -69,10 +71,10 @@ class ScanRunMessages : public ScanTest, public testing::WithParamInterface<Mess
 TEST_P(ScanRunMessages, EndTheRunAndRecordWhatWasTransferred)
 {
     DialogRecord record(Scanner(), output_);
-    EXPECT_EQ(S_OK, RunDialog(GetParam().script, record.data));
+    EXPECT_EQ(GetParam().result, RunDialog(GetParam().script, record.data));
 
     EXPECT_EQ(GetParam().files, record.data.lNumFiles);
-    if (GetParam().files == 0)
+    if (GetParam().files == 0 && GetParam().result == S_OK)
     {
         EXPECT_EQ(nullptr, record.data.pbstrFilePaths) << "no batch came: the caller's array stays";
     }
@@ -102,7 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
                     MessageCase{"PipeClosedAfterBatch", "connect;scan:2;send:2;close", 2},
                     // The second walk finds the first page again, as the driver still lists it.
                     MessageCase{"TwoBatchesGrowOneArray", "connect;scan:1;send:2;scan:1;send:2;send:1134", 3},
-                    MessageCase{"FailedDownloadLeftOut", "connect;scan:1;scan:1:bmp:50:fail;send:2;send:1134", 1}),
+                    MessageCase{"FailedDownloadLeftOut", "connect;scan:1;scan:1:bmp:50:fail;send:2;send:1134", 1},
+                    MessageCase{"NoPageSavedIsAFailure", "connect;scan:2:bmp:50:fail;send:2;send:1134", 0, E_FAIL}),
     [](const testing::TestParamInfo<MessageCase>& row) { return std::string(row.param.name); });
 
 // What the companion finds while the run waits for it: the run values, the staging copies, the drop folder, and a pipe
@@ -146,6 +149,40 @@ TEST_F(ScanTest, CompanionFindsWhatTheRunPublished)
     EXPECT_EQ(1, std::count(dacl.begin(), dacl.end(), '(')) << dacl;
     ::LocalFree(sid);
     ExpectCleanedUp();
+}
+
+// From a host started hidden, in a folder of its own, the companion starts as a program of
+// its own: shown normally, in its own folder. The test runs itself again as that host.
+TEST_F(ScanTest, CompanionStartsShownInItsOwnFolder)
+{
+    if (std::getenv("UIEXT2_HIDDEN_HOST"))
+    {
+        DialogRecord record(Scanner(), output_);
+        ASSERT_EQ(S_OK, RunDialog("connect;report;send:1134", record.data));
+        EXPECT_EQ(std::to_string(SW_SHOWNORMAL), Reported("ShowWindow"));
+        const std::string program = uiext2_test::InstalledCompanion::Path();
+        EXPECT_EQ(program.substr(0, program.rfind('\\')), Reported("CurrentFolder"));
+        return;
+    }
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string commandLine = "host --gtest_filter=ScanTest.CompanionStartsShownInItsOwnFolder";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION host = {};
+    ::SetEnvironmentVariableA("UIEXT2_HIDDEN_HOST", "1");
+    const BOOL started =
+        ::CreateProcessA(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, output_.c_str(), &startup, &host);
+    ::SetEnvironmentVariableA("UIEXT2_HIDDEN_HOST", nullptr);
+    ASSERT_TRUE(started);
+    DWORD exitCode = 1;
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(host.hProcess, 60000));
+    ::GetExitCodeProcess(host.hProcess, &exitCode);
+    ::CloseHandle(host.hThread);
+    ::CloseHandle(host.hProcess);
+    EXPECT_EQ(0u, exitCode) << "the hidden host's checks failed";
 }
 
 // The companion's staging copies become the device's files, byte for byte; a copy it
@@ -299,42 +336,162 @@ TEST_F(ScanTest, LaunchAndPipeFailuresAreReturned)
     ExpectCleanedUp();
 }
 
-int g_postedSeen = 0;
-
-LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+struct WindowLog
 {
-    if (message == WM_APP)
-        ++g_postedSeen;
+    int posted = 0;           // WM_APP dispatched
+    int enabledBeforeEnd = 0; // enabled again while the run values were still there
+} g_log;
+
+LRESULT CALLBACK LoggingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    g_log.posted += message == WM_APP;
+    g_log.enabledBeforeEnd += message == WM_ENABLE && wParam && RunValuesPresent();
     return ::DefWindowProcA(window, message, wParam, lParam);
 }
 
-// The application's window is disabled for the run and keeps answering, its posted
-// messages are dispatched, and a WM_QUIT that came meanwhile is there again afterwards.
-TEST_F(ScanTest, ApplicationWindowStaysAlive)
+HWND MakeWindow(const char* name, HWND parent)
 {
     WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = CountingProc;
+    windowClass.lpfnWndProc = LoggingProc;
     windowClass.hInstance = ::GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "uiext2 test owner";
+    windowClass.lpszClassName = name;
     ::RegisterClassA(&windowClass);
-    HWND owner = ::CreateWindowA("uiext2 test owner", "Scan app", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                                 windowClass.hInstance, nullptr);
-    ASSERT_NE(nullptr, owner);
-    ::PostMessageA(owner, WM_APP, 0, 0);
-    ::PostQuitMessage(7);
+    return ::CreateWindowA(name, name, parent ? WS_CHILD : WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, parent, nullptr,
+                           windowClass.hInstance, nullptr);
+}
 
+// The window a modal dialog would disable is disabled for the run and keeps answering,
+// posted messages are dispatched, and it is enabled again before the clean-up. A child
+// window stands for its top-level window; another thread's window is left alone.
+TEST_F(ScanTest, DisablesTheTopLevelWindowOfThisThread)
+{
+    const struct
+    {
+        const char* name;
+        bool child, otherThread;
+    } cases[] = {{"top-level window", false, false}, {"child window", true, false}, {"other thread", false, true}};
+    for (const auto& c : cases)
+    {
+        HWND owner = nullptr;
+        HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        DWORD otherId = 0;
+        std::thread other;
+        if (c.otherThread)
+            other = std::thread(
+                [&]
+                {
+                    otherId = ::GetCurrentThreadId();
+                    owner = MakeWindow("uiext2 test owner", nullptr);
+                    ::SetEvent(ready);
+                    MSG message;
+                    while (::GetMessageA(&message, nullptr, 0, 0) > 0)
+                        ::DispatchMessageA(&message);
+                    ::DestroyWindow(owner);
+                });
+        else
+            owner = MakeWindow("uiext2 test owner", nullptr);
+        ::WaitForSingleObject(ready, c.otherThread ? 10000 : 0);
+        ASSERT_NE(nullptr, owner) << c.name;
+        g_log = {};
+        DialogRecord record(Scanner(), output_);
+        record.data.hwndParent = c.child ? MakeWindow("uiext2 test child", owner) : owner;
+        if (!c.otherThread) // that thread would dispatch it
+            ::PostMessageA(record.data.hwndParent, WM_APP, 0, 0);
+        ASSERT_EQ(S_OK, RunDialog("connect;owner:uiext2 test owner;send:1134", record.data)) << c.name;
+        EXPECT_EQ("1", Reported("OwnerFound")) << c.name;
+        EXPECT_EQ(c.otherThread ? "1" : "0", Reported("OwnerEnabled")) << c.name;
+        EXPECT_EQ("1", Reported("OwnerAnswers")) << c.name;
+        EXPECT_TRUE(::IsWindowEnabled(owner)) << c.name;
+        EXPECT_EQ(c.otherThread ? 0 : 1, g_log.posted) << c.name;
+        EXPECT_EQ(c.otherThread ? 0 : 1, g_log.enabledBeforeEnd) << c.name;
+        if (c.otherThread)
+        {
+            ::PostThreadMessageA(otherId, WM_QUIT, 0, 0);
+            other.join();
+        }
+        else
+            ::DestroyWindow(owner);
+        ::CloseHandle(ready);
+    }
+}
+
+// A WM_QUIT during the wait ends a run whose companion stays silent: at once, cleaned up,
+// the pipe closed for the companion to see, and the quit posted again.
+TEST_F(ScanTest, QuitEndsTheRun)
+{
+    const DWORD thread = ::GetCurrentThreadId();
+    std::thread quitter(
+        [thread]
+        {
+            HANDLE waiting = ::CreateEventA(nullptr, TRUE, FALSE, "uiext2 test waiting");
+            if (::WaitForSingleObject(waiting, 20000) == WAIT_OBJECT_0)
+                ::PostThreadMessageA(thread, WM_QUIT, 7, 0);
+            ::CloseHandle(waiting);
+        });
     DialogRecord record(Scanner(), output_);
-    record.data.hwndParent = owner;
-    ASSERT_EQ(S_OK, RunDialog("connect;owner:uiext2 test owner;send:1134", record.data));
-    EXPECT_EQ("1", Reported("OwnerFound"));
-    EXPECT_EQ("0", Reported("OwnerEnabled"));
-    EXPECT_EQ("1", Reported("OwnerAnswers"));
-    EXPECT_TRUE(::IsWindowEnabled(owner));
-    EXPECT_EQ(1, g_postedSeen);
+    const DWORD start = ::GetTickCount();
+    const HRESULT result = RunDialog("connect;signal:uiext2 test waiting;hold:15000", record.data);
+    const DWORD elapsed = ::GetTickCount() - start;
+    quitter.join();
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_CANCELLED), result);
+    EXPECT_LT(elapsed, 5000u);
+    ExpectCleanedUp();
     MSG message = {};
     EXPECT_TRUE(::PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(7u, message.wParam);
-    ::DestroyWindow(owner);
+
+    HANDLE alive = ::OpenMutexA(SYNCHRONIZE, FALSE, "uiext2 simulated companion");
+    if (alive && ::WaitForSingleObject(alive, 10000) != WAIT_TIMEOUT)
+        ::ReleaseMutex(alive);
+    if (alive)
+        ::CloseHandle(alive);
+    EXPECT_EQ("1", Reported("PipeEnded"));
+}
+
+ComPtr<IWiaUIExtension2> g_extension;
+ULONG g_rootRefs = 0;
+HRESULT g_canUnload = E_UNEXPECTED;
+IWiaItem2* g_root = nullptr;
+
+LRESULT CALLBACK ReleasingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP)
+    {
+        g_root->AddRef();
+        g_rootRefs = g_root->Release();
+        g_extension.Reset(); // the application lets go of the extension
+        g_canUnload = uiext2::CanUnloadNow();
+    }
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+// While the run waits, it holds its own reference on the root item and the module: an
+// application that lets go of the extension from a handler does not unload it.
+TEST_F(ScanTest, RunHoldsTheRootAndTheModule)
+{
+    g_root = Scanner();
+    g_root->AddRef();
+    const ULONG before = g_root->Release();
+    ASSERT_EQ(S_OK, uiext2::UiExtensionClassFactory::Instance().CreateInstance(
+                        nullptr, IID_IWiaUIExtension2, reinterpret_cast<void**>(g_extension.GetAddressOf())));
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = ReleasingProc;
+    windowClass.hInstance = ::GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "uiext2 test releasing";
+    ::RegisterClassA(&windowClass);
+    HWND window = ::CreateWindowA("uiext2 test releasing", "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+    ::PostMessageA(window, WM_APP, 0, 0);
+    ::SetEnvironmentVariableA("UIEXT2_COMPANION_SCRIPT", "connect;scan:1;send:2;send:1134");
+    DialogRecord record(g_root, output_);
+    IWiaUIExtension2* extension = g_extension.Get();
+    EXPECT_EQ(S_OK, extension->DeviceDialog(&record.data));
+    ::DestroyWindow(window);
+    EXPECT_EQ(before + 1, g_rootRefs);
+    EXPECT_EQ(S_FALSE, g_canUnload);
+    EXPECT_EQ(S_OK, uiext2::CanUnloadNow()) << "the run still holds the module";
+    EXPECT_EQ(1, record.data.lNumFiles);
+    g_extension.Reset();
 }
 
 } // namespace

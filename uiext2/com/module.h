@@ -19,6 +19,16 @@ void ModuleAddRef() noexcept;
 void ModuleRelease() noexcept;
 LONG ModuleRefCount() noexcept;
 
+// Holds the module for its lifetime, as a server lock does.
+class ModuleLock
+{
+public:
+    ModuleLock() noexcept { ModuleAddRef(); }
+    ~ModuleLock() { ModuleRelease(); }
+    ModuleLock(const ModuleLock&) = delete;
+    ModuleLock& operator=(const ModuleLock&) = delete;
+};
+
 // The exports' bodies, kept here so that tests can reach them without the DLL.
 HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) noexcept;
 HRESULT CanUnloadNow() noexcept;

@@ -97,8 +97,8 @@ HRESULT CompanionPipe::WaitForClient(HANDLE companion, ModalWait& wait) noexcept
                                                                              : HRESULT_FROM_WIN32(::GetLastError());
     }
     if (Abandon(operation))
-        return S_OK; // it connected just before it exited
-    return signalled == 1 ? S_FALSE : HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE);
+        return S_OK; // it connected just before it exited, or before the quit; Serve() sees the rest
+    return signalled == 1 || signalled == ModalWait::kQuit ? S_FALSE : HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE);
 }
 
 bool CompanionPipe::ReadMessage(ModalWait& wait, DWORD& message) noexcept

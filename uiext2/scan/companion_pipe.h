@@ -18,11 +18,12 @@ public:
     HRESULT Create() noexcept;
 
     // Waits until a client connects or `companion` exits. S_OK: connected; S_FALSE: the
-    // companion left without connecting; an error when waiting failed.
+    // companion left without connecting, or a WM_QUIT ended the wait; an error when
+    // waiting failed.
     HRESULT WaitForClient(HANDLE companion, ModalWait& wait) noexcept;
 
-    // Reads one message. False when the pipe closed or failed before four bytes came: a
-    // partial value is never a message.
+    // Reads one message. False when the pipe closed or failed, or a WM_QUIT ended the wait,
+    // before four bytes came: a partial value is never a message.
     bool ReadMessage(ModalWait& wait, DWORD& message) noexcept;
 
     // Disconnects the client and closes the pipe.

@@ -20,9 +20,6 @@ namespace
 
 using Microsoft::WRL::ComPtr;
 
-// Enough to get past any pile of earlier scans with the same base name.
-constexpr int kMaxUniqueAttempts = 10000;
-
 // The format the driver will deliver, from the item's WIA_IPA_FORMAT; GUID_NULL when the
 // item does not say.
 GUID ItemFormat(IWiaItem2* item) noexcept
@@ -40,36 +37,6 @@ GUID ItemFormat(IWiaItem2* item) noexcept
         format = *value.puuid;
     ::PropVariantClear(&value);
     return format;
-}
-
-// The n-th candidate name (n from 2): the built path with " (n)" before its extension.
-HRESULT NumberedPath(const wchar_t* built, int n, wchar_t* candidate) noexcept
-{
-    const wchar_t* extension = ::PathFindExtensionW(built);
-    const size_t stem = static_cast<size_t>(extension - built);
-    RETURN_IF_FAILED(::StringCchCopyNW(candidate, kTransferPathCapacity, built, stem));
-    wchar_t number[16];
-    RETURN_IF_FAILED(::StringCchPrintfW(number, ARRAYSIZE(number), L" (%d)", n));
-    RETURN_IF_FAILED(BoundedAppend(candidate, number));
-    return BoundedAppend(candidate, extension);
-}
-
-// Creates the first free name of the scheme as a new file with a read-write stream on it.
-// Creation itself is the existence test: it fails for a name that exists.
-HRESULT CreateUniqueFile(const wchar_t* built, wchar_t* unique, ComPtr<IStream>& stream) noexcept
-{
-    for (int n = 1; n <= kMaxUniqueAttempts; ++n)
-    {
-        if (n == 1)
-            RETURN_IF_FAILED(::StringCchCopyW(unique, kTransferPathCapacity, built));
-        else
-            RETURN_IF_FAILED(NumberedPath(built, n, unique));
-        const HRESULT hr = ::SHCreateStreamOnFileEx(unique, STGM_READWRITE, FILE_ATTRIBUTE_NORMAL, TRUE, nullptr,
-                                                    stream.ReleaseAndGetAddressOf());
-        if (hr != HRESULT_FROM_WIN32(ERROR_FILE_EXISTS) && hr != HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS))
-            return hr;
-    }
-    return E_FAIL;
 }
 
 // Hands the stream to the download; the callback goes before the file is looked at again.
@@ -136,7 +103,7 @@ HRESULT TransferItem(ScanRecord& record, IWiaItem2* item) noexcept
         ComposeTargetPath(record.Folder(), record.BaseName(), ExtensionForFormat(ItemFormat(item)), built));
     wchar_t unique[kTransferPathCapacity];
     ComPtr<IStream> stream;
-    RETURN_IF_FAILED(CreateUniqueFile(built, unique, stream));
+    RETURN_IF_FAILED(record.Numbering().CreateNext(built, unique, stream));
 
     const HRESULT hr = Download(transfer.Get(), std::move(stream));
     if (FAILED(hr))

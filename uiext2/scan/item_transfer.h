@@ -29,9 +29,9 @@ HRESULT ComposeTargetPath(const wchar_t* folder, const wchar_t* baseName, const 
 const wchar_t* ExtensionForFormat(const GUID& format) noexcept;
 
 // Downloads `item` through IWiaTransfer into a new file and records its path and the item
-// in `record`. The name is the built path, or the first free of "<name> (2)<ext>",
-// "<name> (3)<ext>", ... in the same folder; the file is created exclusively, so a file
-// that appears meanwhile is never written over. Nothing is created when the record has
+// in `record`. The name is the next of the record's numbering: the built path, or
+// "<name> (n)<ext>" in the same folder above every number taken there; the file is created
+// exclusively, so a file that appears meanwhile is never written over. Nothing is created when the record has
 // no room or the path does not fit; a file whose download fails is removed again.
 HRESULT TransferItem(ScanRecord& record, IWiaItem2* item) noexcept;
 

@@ -28,13 +28,19 @@ void TransferWaitingItems(IWiaItem2* root, ScanRecord& record) noexcept
     if (!root)
         return;
     ComPtr<IEnumWiaItem2> folders;
-    if (FAILED(root->EnumChildItems(&WIA_CATEGORY_FOLDER, folders.GetAddressOf())) || !folders)
+    HRESULT hr = root->EnumChildItems(&WIA_CATEGORY_FOLDER, folders.GetAddressOf());
+    if (FAILED(hr))
+        record.NoteFailure(hr); // the pages the companion reported cannot be reached
+    if (FAILED(hr) || !folders)
         return;
     ComPtr<IWiaItem2> folder;
     if (!NextItem(folders.Get(), folder))
         return;
     ComPtr<IEnumWiaItem2> images;
-    if (FAILED(folder->EnumChildItems(&WIA_CATEGORY_FOLDER, images.GetAddressOf())) || !images)
+    hr = folder->EnumChildItems(&WIA_CATEGORY_FOLDER, images.GetAddressOf());
+    if (FAILED(hr))
+        record.NoteFailure(hr);
+    if (FAILED(hr) || !images)
         return;
 
     ULONG count = 0;
@@ -46,8 +52,9 @@ void TransferWaitingItems(IWiaItem2* root, ScanRecord& record) noexcept
     ComPtr<IWiaItem2> image;
     while (NextItem(images.Get(), image))
     {
-        if (record.Reserve(1))
-            (void)TransferItem(record, image.Get());
+        hr = record.Reserve(1) ? TransferItem(record, image.Get()) : E_OUTOFMEMORY;
+        if (FAILED(hr))
+            record.NoteFailure(hr);
     }
 }
 

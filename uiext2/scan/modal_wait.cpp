@@ -4,18 +4,24 @@
 namespace uiext2
 {
 
-DisabledOwner::DisabledOwner(HWND owner) noexcept
+DisabledOwner::DisabledOwner(HWND parent) noexcept
 {
+    if (!parent || !::IsWindow(parent))
+        return;
+    const HWND owner = ::GetAncestor(parent, GA_ROOT);
+    if (!owner || ::GetWindowThreadProcessId(owner, nullptr) != ::GetCurrentThreadId())
+        return;
     // EnableWindow answers whether the window was disabled already; such an owner was
     // disabled by someone else and stays so.
-    if (owner && ::IsWindow(owner) && !::EnableWindow(owner, FALSE))
+    if (!::EnableWindow(owner, FALSE))
         owner_ = owner;
 }
 
-DisabledOwner::~DisabledOwner()
+void DisabledOwner::Enable() noexcept
 {
     if (owner_)
         ::EnableWindow(owner_, TRUE);
+    owner_ = nullptr;
 }
 
 ModalWait::~ModalWait()
@@ -26,7 +32,7 @@ ModalWait::~ModalWait()
 
 DWORD ModalWait::Wait(const HANDLE* handles, DWORD count) noexcept
 {
-    for (;;)
+    while (!quitSeen_)
     {
         // MWMO_INPUTAVAILABLE: messages that were already queued when the wait began wake
         // it too, not only the ones that arrive later.
@@ -37,6 +43,7 @@ DWORD ModalWait::Wait(const HANDLE* handles, DWORD count) noexcept
             return WAIT_FAILED;
         DispatchPending();
     }
+    return kQuit;
 }
 
 void ModalWait::DispatchPending() noexcept
@@ -48,7 +55,7 @@ void ModalWait::DispatchPending() noexcept
         {
             quitSeen_ = true;
             quitCode_ = static_cast<int>(message.wParam);
-            continue;
+            return; // what is still queued is the application's loop's to see
         }
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);

@@ -1,5 +1,6 @@
 // Waiting on the application's user-interface thread as a modal dialog does: the owner
-// window disabled, the thread's messages dispatched, a WM_QUIT kept for the caller.
+// window disabled, the thread's messages dispatched, a WM_QUIT ending the wait and kept for
+// the caller.
 #pragma once
 
 #include <windows.h>
@@ -7,13 +8,22 @@
 namespace uiext2
 {
 
-// Disables `owner` (when it is a window) for the object's lifetime, and enables it again
-// only if it was enabled before.
+// Disables the window a modal dialog owned by `parent` disables: the top-level window of
+// `parent`, which may be a child window. Only a window of the calling thread is touched:
+// disabling another thread's window would send it messages and wait for that thread,
+// which may itself be waiting for this one. Enables it again when the object is destroyed
+// or Enable() is called, and only if it was enabled before.
 class DisabledOwner
 {
 public:
-    explicit DisabledOwner(HWND owner) noexcept;
-    ~DisabledOwner();
+    explicit DisabledOwner(HWND parent) noexcept;
+    ~DisabledOwner() { Enable(); }
+
+    // Gives the owner back before the caller's own clean-up, as a modal dialog enables its
+    // owner before its window goes: the platform then activates the owner, not some other
+    // program's window.
+    void Enable() noexcept;
+
     DisabledOwner(const DisabledOwner&) = delete;
     DisabledOwner& operator=(const DisabledOwner&) = delete;
 
@@ -22,8 +32,9 @@ private:
 };
 
 // Waits for handles while dispatching the calling thread's messages. A WM_QUIT that
-// arrives meanwhile is taken off the queue so the wait can go on, and is posted again
-// when the object is destroyed, so the application's own loop still sees it.
+// arrives meanwhile ends this wait and every later one (the application is closing and
+// the caller should wind up), and is posted again when the object is destroyed, so the
+// application's own loop still sees it.
 class ModalWait
 {
 public:
@@ -32,8 +43,12 @@ public:
     ModalWait(const ModalWait&) = delete;
     ModalWait& operator=(const ModalWait&) = delete;
 
-    // The index of the first signalled handle, or WAIT_FAILED.
+    // What Wait returns once a WM_QUIT has come.
+    static constexpr DWORD kQuit = 0xFFFFFFFEu;
+
+    // The index of the first signalled handle, kQuit, or WAIT_FAILED.
     DWORD Wait(const HANDLE* handles, DWORD count) noexcept;
+    bool QuitSeen() const noexcept { return quitSeen_; }
 
 private:
     void DispatchPending() noexcept;

@@ -65,6 +65,18 @@ void ScanRecord::Record(BSTR path, IWiaItem2* item) noexcept
 
     data_.pbstrFilePaths[data_.lNumFiles] = path;
     ++data_.lNumFiles;
+    ++saved_;
+}
+
+void ScanRecord::NoteFailure(HRESULT reason) noexcept
+{
+    if (SUCCEEDED(firstFailure_))
+        firstFailure_ = FAILED(reason) ? reason : E_FAIL;
+}
+
+HRESULT ScanRecord::Outcome() const noexcept
+{
+    return saved_ > 0 ? S_OK : firstFailure_;
 }
 
 const wchar_t* ScanRecord::Folder() const noexcept

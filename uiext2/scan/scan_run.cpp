@@ -2,6 +2,7 @@
 // the message loop and the clean-up, in that order.
 #include "scan/scan_run.h"
 
+#include "com/module.h"
 #include "device/device_identity.h"
 #include "device/path_rules.h"
 #include "device/settings_store.h"
@@ -13,6 +14,10 @@
 #include "scan/scan_names.h"
 #include "scan/scan_record.h"
 #include "support/unique.h"
+
+#include <shlwapi.h>
+#define STRSAFE_NO_DEPRECATE
+#include <strsafe.h>
 
 namespace uiext2
 {
@@ -41,7 +46,12 @@ bool EnterRun(UniqueMutex& guard) noexcept
 class ScanRun
 {
 public:
-    explicit ScanRun(DEVICEDIALOGDATA2& data) noexcept : data_(data), record_(data), owner_(data.hwndParent) {}
+    // The run holds its own reference on the root item: the application's message handlers
+    // run during the wait, and one of them may release the application's references.
+    explicit ScanRun(DEVICEDIALOGDATA2& data) noexcept
+        : root_(data.pIWiaItemRoot), record_(data), owner_(data.hwndParent)
+    {
+    }
 
     HRESULT Run() noexcept
     {
@@ -63,7 +73,7 @@ public:
                 hr = S_OK;
         }
         CleanUp();
-        return hr;
+        return SUCCEEDED(hr) ? Result() : hr;
     }
 
 private:
@@ -72,7 +82,7 @@ private:
     void PrepareDevice() noexcept
     {
         DeviceIdentity identity;
-        if (FAILED(ReadDeviceIdentity(data_.pIWiaItemRoot, identity)) || !IsSafeDeviceName(identity.deviceName) ||
+        if (FAILED(ReadDeviceIdentity(root_.Get(), identity)) || !IsSafeDeviceName(identity.deviceName) ||
             !SetDeviceFiles(identity.deviceName, files_))
             return;
         deviceKnown_ = true;
@@ -107,13 +117,24 @@ private:
             !FormatPath(program, sizeof(program), "%s%s", programFiles, kCompanionProgram))
             return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 
+        // The companion's own folder is its current folder, as when it is started from the
+        // shell; the host's may be anywhere, or gone.
+        char folder[MAX_PATH];
+        if (FAILED(::StringCchCopyA(folder, MAX_PATH, program)) || !::PathRemoveFileSpecA(folder))
+            return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+
+        // Shown normally, whatever show state the host was started with: a host started
+        // hidden or minimised would otherwise pass that on to the companion's first window
+        // while the application's window is disabled, and to the user it would hang.
         STARTUPINFOA startup = {};
-        ::GetStartupInfoA(&startup);
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_SHOWNORMAL;
         // An empty command line, not an absent one: the companion takes no arguments.
         char commandLine[1] = {'\0'};
         // The process handle is kept only to notice a companion that leaves without
         // connecting; the run never waits for it to exit otherwise, and never stops it.
-        if (!::CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+        if (!::CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
                               companion_.put()))
         {
             const DWORD error = ::GetLastError();
@@ -126,11 +147,25 @@ private:
     {
         DWORD message = 0;
         while (pipe_.ReadMessage(wait_, message) && message == kItemsReady)
-            TransferWaitingItems(data_.pIWiaItemRoot, record_);
+            TransferWaitingItems(root_.Get(), record_);
+    }
+
+    // A run that saved pages returns them; one that saved none says why: the pages that
+    // came could not be saved, or the application's WM_QUIT ended the run.
+    HRESULT Result() const noexcept
+    {
+        if (record_.Saved() > 0)
+            return S_OK;
+        const HRESULT pages = record_.Outcome();
+        if (FAILED(pages))
+            return pages;
+        return wait_.QuitSeen() ? HRESULT_FROM_WIN32(ERROR_CANCELLED) : S_OK;
     }
 
     void CleanUp() noexcept
     {
+        owner_.Enable();
+        // The companion sees the end here too when the run ends first (on a WM_QUIT).
         pipe_.Close();
         companion_.reset();
         staging_.CopyBack();
@@ -140,7 +175,7 @@ private:
         runValues_.Delete();
     }
 
-    DEVICEDIALOGDATA2& data_;
+    Microsoft::WRL::ComPtr<IWiaItem2> root_;
     ScanRecord record_;
     ModalWait wait_;      // reposts a WM_QUIT last,
     DisabledOwner owner_; // after the owner is enabled again
@@ -161,6 +196,9 @@ HRESULT RunScanDialog(DEVICEDIALOGDATA2* data) noexcept
     UniqueMutex guard;
     if (!EnterRun(guard))
         return S_FALSE;
+    // The host may ask DllCanUnloadNow from a message handler during the run, after the
+    // application released the extension object: the code of the run must stay.
+    const ModuleLock lock;
     return ScanRun(*data).Run();
 }
 
