@@ -14,6 +14,8 @@
 //     owner:CLASS         look at the application's window of that class (report shows it)
 //     signal:NAME / await:NAME   set / wait for a named event (30 s at most)
 //     report              write what it sees into the report file
+//     hold                hold the pipe's name as a server of one instance, as a run in
+//                         another logon session would (a later CreateNamedPipe fails)
 //   UIEXT2_COMPANION_REPORT  an INI file: [Companion] keys written by "report"
 //   UIEXT2_SCANNER_TRAY      the folder the simulated scanner presents as waiting pages
 #include "page_image.h"
@@ -108,6 +110,8 @@ private:
             Event(arg(1, ""), verb == "signal");
         else if (verb == "report")
             Report();
+        else if (verb == "hold")
+            held_ = ::CreateNamedPipeA(kPipe, PIPE_ACCESS_INBOUND, 0, 1, 0, 0, 0, nullptr);
     }
 
     void Connect()
@@ -235,6 +239,7 @@ private:
     std::string report_;
     std::string tray_;
     HANDLE pipe_ = INVALID_HANDLE_VALUE;
+    HANDLE held_ = INVALID_HANDLE_VALUE; // closed when the program exits
     int pages_ = 0;
 };
 

@@ -44,7 +44,7 @@ bool NamesDevice(HKEY scannerKey, const char* deviceName) noexcept
 
 // Moves DeviceData\ScannerAddress into the settings file. The registry value goes only once
 // the file holds it: a failed write (read-only file, full disk) keeps it for the next try.
-void MoveAddress(HKEY scannerKey, const char* settingsFile) noexcept
+void MoveAddress(HKEY scannerKey, const OwnFolder& deviceFolder) noexcept
 {
     UniqueHKey deviceData;
     if (::RegOpenKeyExA(scannerKey, "DeviceData", 0, kReadAndSet, deviceData.put()) != ERROR_SUCCESS)
@@ -52,7 +52,7 @@ void MoveAddress(HKEY scannerKey, const char* settingsFile) noexcept
     char address[64];
     if (!ReadRegistryText(deviceData.get(), "ScannerAddress", address, sizeof(address)) || address[0] == '\0')
         return;
-    if (::WritePrivateProfileStringA("Contents", "ScannerAddress", address, settingsFile))
+    if (WriteProfileStringReplacing(deviceFolder, kSettingsFileName, "Contents", "ScannerAddress", address))
         ::RegDeleteValueA(deviceData.get(), "ScannerAddress");
 }
 
@@ -60,8 +60,9 @@ void MoveAddress(HKEY scannerKey, const char* settingsFile) noexcept
 
 void MigrateScannerAddress(const char* deviceName) noexcept
 {
-    DevicePaths device;
-    if (!DevicePathsOf(deviceName, device))
+    // Also refuses a device folder that is a link: the address then stays in the registry.
+    HeldDeviceFolder device;
+    if (!OpenDeviceFolder(deviceName, false, device))
         return;
 
     UniqueHKey classKey;
@@ -90,7 +91,7 @@ void MigrateScannerAddress(const char* deviceName) noexcept
         if (NamesDevice(scannerKey.get(), deviceName))
         {
             // Only the first matching subkey counts, with or without an address.
-            MoveAddress(scannerKey.get(), device.settingsFile);
+            MoveAddress(scannerKey.get(), device.device);
             return;
         }
     }

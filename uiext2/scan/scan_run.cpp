@@ -45,15 +45,21 @@ public:
 
     HRESULT Run() noexcept
     {
+        // The pipe first, as the first instance of its name: its name, the staging folder
+        // and the drop folder are shared by every logon session on the machine, and a run
+        // in another session that holds the pipe holds them too. Then this run touches
+        // none of them and has nothing to clean up.
+        HRESULT hr = pipe_.Create();
+        if (FAILED(hr))
+            return hr;
+
         PrepareDevice();
         PublishRunValues();
         if (deviceKnown_)
             staging_.CopyOut(DeviceFiles());
-        CreateImageDropFolder();
+        dropFolder_.Create();
 
-        HRESULT hr = pipe_.Create();
-        if (SUCCEEDED(hr))
-            hr = Launch();
+        hr = Launch();
         if (SUCCEEDED(hr))
         {
             hr = pipe_.WaitForClient(companion_.process(), wait_);
@@ -134,9 +140,7 @@ private:
         pipe_.Close();
         companion_.reset();
         staging_.CopyBack();
-        char dropFolder[MAX_PATH];
-        if (ImageDropFolderPath(dropFolder))
-            EmptyImageDropFolder(dropFolder);
+        dropFolder_.Empty();
         runValues_.Delete();
     }
 
@@ -146,6 +150,7 @@ private:
     DisabledOwner owner_; // after the owner is enabled again
     RunValues runValues_;
     StagingCopies staging_;
+    ImageDropFolder dropFolder_;
     bool deviceKnown_ = false;
     CompanionPipe pipe_;
     UniqueProcessInformation companion_;
