@@ -215,28 +215,26 @@ bool Start(const std::string& program, std::string commandLine)
     return true;
 }
 
-// Runs `script` in a Unix shell in the Wine prefix's drive_c (C:\): under Wine only the Unix
-// side can make links. Wine cannot wait for a Unix process, so the script leaves a marker.
-bool UnixShell(const std::string& script)
+// A path on C: as a Unix shell sees it, quoted: under the Wine prefix's drive_c.
+std::string OnC(std::string path)
 {
     char prefix[MAX_PATH] = {};
     const DWORD length = ::GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return false;
-    ::DeleteFileA("C:\\uiext2-shell-done");
-    std::string line = "sh -c \"cd '" + std::string(prefix) + "/drive_c' && " + script + "; touch uiext2-shell-done\"";
-    if (!Start("Z:\\bin\\sh", line))
-        return false;
-    for (int i = 0; i < 400 && !uiext2_test::FileExists("C:\\uiext2-shell-done"); ++i)
-        ::Sleep(25);
-    return ::DeleteFileA("C:\\uiext2-shell-done") != FALSE;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return length && length < MAX_PATH ? "'" + std::string(prefix) + "/drive_c/" + path.substr(3) + "'" : "'/nowhere'";
 }
 
-// A path on C: as the shell above sees it, quoted.
-std::string OnC(std::string path)
+// Runs `script` in a Unix shell: under Wine only the Unix side can make links. Wine cannot
+// wait for a Unix process, so the script leaves a marker.
+bool UnixShell(const std::string& script)
 {
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return "'" + path.substr(3) + "'";
+    const std::string marker = "C:\\uiext2-shell-done";
+    ::DeleteFileA(marker.c_str());
+    if (!Start("Z:\\bin\\sh", "sh -c \"" + script + "; touch " + OnC(marker) + "\""))
+        return false;
+    for (int i = 0; i < 400 && !uiext2_test::FileExists(marker); ++i)
+        ::Sleep(25);
+    return ::DeleteFileA(marker.c_str()) != FALSE;
 }
 
 // Every entry of a folder with its content, to see that nothing in it changed.
