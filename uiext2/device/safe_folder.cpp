@@ -54,10 +54,9 @@ UniqueFile OpenOwnFile(const OwnFolder& folder, const char* name, DWORD access) 
         return UniqueFile();
     UniqueFile file(::CreateFileA(path, access, kShareAllButDelete, nullptr, OPEN_EXISTING, kEntryFlags, nullptr));
     BY_HANDLE_FILE_INFORMATION information = {};
-    if (!file ||
-        !AttributesFit(file.get(), 0,
-                       FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE) ||
-        !::GetFileInformationByHandle(file.get(), &information) || information.nNumberOfLinks != 1 ||
+    constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    if (!file || !::GetFileInformationByHandle(file.get(), &information) ||
+        (information.dwFileAttributes & kNotPlain) != 0 || information.nNumberOfLinks != 1 ||
         !FinalPathIs(file.get(), folder.finalPath(), name))
         return UniqueFile();
     return file;
@@ -103,14 +102,14 @@ bool OwnFolder::Open(const OwnFolder& parent, const char* name, bool create) noe
     handle_.reset();
     if (!parent.held() || !parent.EntryPath(name, path_))
         return false;
-    if (create)
+    // Without a trailing backslash the attributes are the entry's own.
+    DWORD attributes = ::GetFileAttributesA(path_);
+    if (create && (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0))
     {
         RemoveFolderLink(path_);
         ::CreateDirectoryA(path_, nullptr); // any other existing entry stays as it is
+        attributes = ::GetFileAttributesA(path_);
     }
-
-    // Without a trailing backslash the attributes are the entry's own.
-    const DWORD attributes = ::GetFileAttributesA(path_);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
         return false;
@@ -284,8 +283,7 @@ bool DeleteOwnEntry(const OwnFolder& folder, const char* name) noexcept
     // The final-path check matters where the flag does not keep the handle on a link entry:
     // Wine opens a Unix symbolic link's target, and deleting through that handle would
     // delete the target.
-    if (!entry || !AttributesFit(entry.get(), 0, FILE_ATTRIBUTE_DIRECTORY) ||
-        !FinalPathIs(entry.get(), folder.finalPath(), name))
+    if (!entry || !FinalPathIs(entry.get(), folder.finalPath(), name))
         return false;
     FILE_DISPOSITION_INFO disposition = {TRUE};
     return ::SetFileInformationByHandle(entry.get(), FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;

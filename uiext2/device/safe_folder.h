@@ -115,7 +115,7 @@ bool WriteProfileStringReplacing(const OwnFolder& folder, const char* fileName, 
                                  const char* value) noexcept;
 
 // Deletes the entry `name` of `folder` through a handle on the entry itself: a link entry is
-// removed, never what it leads to. Entries that are folders are left alone.
+// removed, never what it leads to.
 bool DeleteOwnEntry(const OwnFolder& folder, const char* name) noexcept;
 
 } // namespace uiext2

@@ -105,7 +105,8 @@ void ImageDropFolder::Empty() noexcept
         int deleted = 0;
         do
         {
-            DeleteOwnEntry(drop_, entry.cFileName);
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) // folders are not ours to delete
+                DeleteOwnEntry(drop_, entry.cFileName);
             ++deleted;
         } while (deleted < kMaxDropDeletions && ::FindNextFileA(search.get(), &entry));
     }
