@@ -2,7 +2,8 @@
 # Takes a screenshot of a Windows program's first window under Xvfb (the window alone).
 #   tools/screenshot.sh OUT.png PROGRAM.exe [ARGS...]
 # The program runs through the build's Wine wrapper in its X11 prefix; set LC_ALL to show
-# it in another system locale (the ANSI dialogs follow the system code page).
+# it in another system locale (the ANSI dialogs follow the system code page), and
+# UIEXT2_WINE_DPI to show it at another display scale (96 DPI = 100 %).
 set -euo pipefail
 out=$1
 shift
@@ -13,7 +14,8 @@ wrapper=${UIEXT2_WINE_RUN:-$here/build/windows/wine-run.sh}
 export UIEXT2_WINE_DISPLAY=x11 UIEXT2_SCREENSHOT_OUT=$(realpath -m "$out") UIEXT2_WRAPPER=$wrapper
 # Prefix first, outside the capture's time budget.
 "$wrapper"
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+# Large enough for a sheet at 200 %.
+xvfb-run -a -s "-screen 0 2400x1800x24" bash -c '
     "$UIEXT2_WRAPPER" "$@" &
     program=$!
     # Wait for the program'"'"'s first named top-level window larger than 1 x 1 (Wine'"'"'s

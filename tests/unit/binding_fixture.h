@@ -5,8 +5,7 @@
 #include "com/class_factory.h"
 #include "com/module.h"
 #include "com/ui_extension.h"
-#include "device/settings_store.h"
-#include "device/version_text.h"
+#include "device/bound_device.h"
 #include "driver_package.h"
 #include "fake_scanner.h"
 
@@ -30,17 +29,18 @@ inline std::wstring Wide(const std::string& ascii)
     return std::wstring(ascii.begin(), ascii.end());
 }
 
-// DeviceFiles and VersionText as they stand, to show that a failed binding left them.
-struct ModuleTexts
+// An object's device files and version line as they stand, to show that a failed binding
+// left them.
+struct DeviceTexts
 {
     std::string settingsFile, scannerListFile, pageLogFile, versionText;
 
-    static ModuleTexts Now()
+    static DeviceTexts Of(IShellExtInit* init)
     {
-        const uiext2::DeviceFilesRecord& files = uiext2::DeviceFiles();
-        return {files.settingsFile, files.scannerListFile, files.pageLogFile, uiext2::VersionText()};
+        const uiext2::BoundDevice& device = static_cast<uiext2::UiExtension*>(init)->Device();
+        return {device.files.settingsFile, device.files.scannerListFile, device.files.pageLogFile, device.versionText};
     }
-    bool operator==(const ModuleTexts& other) const
+    bool operator==(const DeviceTexts& other) const
     {
         return settingsFile == other.settingsFile && scannerListFile == other.scannerListFile &&
                pageLogFile == other.pageLogFile && versionText == other.versionText;

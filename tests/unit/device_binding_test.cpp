@@ -43,11 +43,12 @@ TEST_F(BindingTest, DataObjectThatIsTheRootBindsAndPreparesTheDevice)
                                                     "ReadMultiple 71684 1026 71686 4099"};
     EXPECT_EQ(expectedCalls, scanner.root->calls);
 
-    EXPECT_STREQ("Version 2.10", uiext2::VersionText());
+    const DeviceTexts bound = DeviceTexts::Of(init.Get());
+    EXPECT_EQ("Version 2.10", bound.versionText);
     const std::string folderPath = uiext2_test::DeviceFolder(device);
-    EXPECT_EQ(folderPath + "\\VT_TWAIN1.ini", uiext2::DeviceFiles().settingsFile);
-    EXPECT_EQ(folderPath + "\\RegList.ini", uiext2::DeviceFiles().scannerListFile);
-    EXPECT_EQ(folderPath + "\\VTTwainPageLog.ini", uiext2::DeviceFiles().pageLogFile);
+    EXPECT_EQ(folderPath + "\\VT_TWAIN1.ini", bound.settingsFile);
+    EXPECT_EQ(folderPath + "\\RegList.ini", bound.scannerListFile);
+    EXPECT_EQ(folderPath + "\\VTTwainPageLog.ini", bound.pageLogFile);
 
     // Provisioned from the templates, then the address moved in: in the other order the
     // template copy would have overwritten the address.
@@ -201,15 +202,15 @@ TEST_F(BindingTest, ItemThatIsNotARootIsRefusedAndReleasedWithTheObject)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.label);
-        const ModuleTexts before = ModuleTexts::Now();
         const ULONG heldByTest = c.item->RefCount();
         ComPtr<FakeDataObject> data = FakeDataObject::ForItem(c.item);
         ComPtr<IShellExtInit> init = NewExtension();
+        const DeviceTexts before = DeviceTexts::Of(init.Get());
 
         EXPECT_EQ(E_FAIL, Bind(init.Get(), data.Get()));
         EXPECT_EQ(static_cast<IWiaItem2*>(c.item), BoundRoot(init.Get()));
         EXPECT_EQ(0, c.item->CallCount("QueryInterface IWiaPropertyStorage"));
-        EXPECT_TRUE(before == ModuleTexts::Now());
+        EXPECT_TRUE(before == DeviceTexts::Of(init.Get()));
 
         data.Reset();
         EXPECT_EQ(heldByTest + 1, c.item->RefCount());
@@ -237,7 +238,7 @@ TEST_F(BindingTest, SecondInitializeReleasesTheRootItReplaces)
     ASSERT_EQ(S_OK, Bind(init.Get(), FakeDataObject::ForItem(second.root.Get()).Get()));
     EXPECT_EQ(1u, first.root->RefCount()) << "the replaced root item must be released";
     EXPECT_EQ(2u, second.root->RefCount());
-    EXPECT_EQ(uiext2_test::DeviceFolder(secondDevice) + "\\VT_TWAIN1.ini", uiext2::DeviceFiles().settingsFile);
+    EXPECT_EQ(uiext2_test::DeviceFolder(secondDevice) + "\\VT_TWAIN1.ini", DeviceTexts::Of(init.Get()).settingsFile);
 
     // Calls that fail before a road delivers an item leave the binding as it was.
     EXPECT_EQ(E_FAIL, Bind(init.Get(), FakeDataObject::Empty().Get()));

@@ -70,7 +70,7 @@ TEST_F(BindingTest, VersionTextHoldsTheWholeFirmwareVersionOrNone)
         Apply(*scanner.root.Get(), wia2::DpaFirmwareVersion, c.fault, Wide(c.firmware));
         ComPtr<IShellExtInit> init = NewExtension();
         EXPECT_EQ(S_OK, Bind(init.Get(), FakeDataObject::ForItem(scanner.root.Get()).Get()));
-        EXPECT_EQ(c.expected, uiext2::VersionText());
+        EXPECT_EQ(c.expected, DeviceTexts::Of(init.Get()).versionText);
     }
     EXPECT_EQ(39u, std::string("Version " + v31).size()); // the table's longest row: 39 + terminator = 40
 }
@@ -128,7 +128,7 @@ TEST_F(BindingTest, DeviceNamesThatAreOneFolderNameBind)
         fakes::Scanner scanner = fakes::MakeScanner(setup);
         ComPtr<IShellExtInit> init = NewExtension();
         EXPECT_EQ(S_OK, Bind(init.Get(), FakeDataObject::ForItem(scanner.root.Get()).Get()));
-        EXPECT_EQ(uiext2_test::DeviceFolder(device) + "\\VT_TWAIN1.ini", uiext2::DeviceFiles().settingsFile);
+        EXPECT_EQ(uiext2_test::DeviceFolder(device) + "\\VT_TWAIN1.ini", DeviceTexts::Of(init.Get()).settingsFile);
         EXPECT_TRUE(uiext2_test::FileExists(uiext2_test::DeviceFolder(device) + "\\VT_TWAIN1.ini"));
     }
 }
@@ -168,7 +168,8 @@ TEST_F(BindingTest, UnusableIdentityFailsWithoutSettingsWork)
         {"no ANSI form", L"uiext2 \U0001F5A8", Fault::None, invalidName, nullptr}, // converts to '?'
     };
 
-    // A good binding first, so that "unchanged" means something.
+    // A good binding first, so that "unchanged" means something; each failing binding is
+    // made on that same object.
     const std::string good = DeviceName();
     uiext2_test::ScopedDeviceFolder goodFolder(good);
     fakes::ScannerSetup setup;
@@ -176,7 +177,7 @@ TEST_F(BindingTest, UnusableIdentityFailsWithoutSettingsWork)
     fakes::Scanner goodScanner = fakes::MakeScanner(setup);
     ComPtr<IShellExtInit> goodInit = NewExtension();
     ASSERT_EQ(S_OK, Bind(goodInit.Get(), FakeDataObject::ForItem(goodScanner.root.Get()).Get()));
-    const ModuleTexts before = ModuleTexts::Now();
+    const DeviceTexts before = DeviceTexts::Of(goodInit.Get());
 
     for (const Case& c : cases)
     {
@@ -189,11 +190,11 @@ TEST_F(BindingTest, UnusableIdentityFailsWithoutSettingsWork)
         }
         fakes::Scanner scanner = fakes::MakeScanner();
         Apply(*scanner.root.Get(), wia2::DeviceNameProp, c.fault, c.deviceName);
-        ComPtr<IShellExtInit> init = NewExtension();
+        const ComPtr<IShellExtInit>& init = goodInit;
 
         EXPECT_EQ(c.expected, Bind(init.Get(), FakeDataObject::ForItem(scanner.root.Get()).Get()));
         EXPECT_EQ(static_cast<IWiaItem2*>(scanner.root.Get()), BoundRoot(init.Get()));
-        EXPECT_TRUE(before == ModuleTexts::Now()) << "now " << uiext2::DeviceFiles().settingsFile;
+        EXPECT_TRUE(before == DeviceTexts::Of(init.Get())) << "now " << DeviceTexts::Of(init.Get()).settingsFile;
         if (c.pointsAt)
         {
             EXPECT_FALSE(uiext2_test::FileExists(uiext2_test::DeviceFolder(c.pointsAt) + "\\VT_TWAIN1.ini"));
@@ -220,9 +221,9 @@ TEST_F(BindingTest, UnusableIdentityFailsWithoutSettingsWork)
         fakes::Scanner scanner = fakes::MakeScanner();
         scanner.root->answersPropertyStorage = c.answers;
         scanner.root->readMultipleResult = c.readResult;
-        ComPtr<IShellExtInit> init = NewExtension();
+        const ComPtr<IShellExtInit>& init = goodInit;
         EXPECT_EQ(c.expected, Bind(init.Get(), FakeDataObject::ForItem(scanner.root.Get()).Get()));
-        EXPECT_TRUE(before == ModuleTexts::Now());
+        EXPECT_TRUE(before == DeviceTexts::Of(init.Get()));
     }
 }
 

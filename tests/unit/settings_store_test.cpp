@@ -53,15 +53,16 @@ TEST(DeviceFiles, NameTheFilesOfTheLastDeviceSet)
 {
     const std::string first = DeviceName(" one");
     const std::string second = DeviceName(" two");
-    ASSERT_TRUE(uiext2::SetDeviceFiles(first.c_str()));
-    EXPECT_EQ(SettingsFile(first), uiext2::DeviceFiles().settingsFile);
-    EXPECT_EQ(ScannerListFile(first), uiext2::DeviceFiles().scannerListFile);
-    EXPECT_EQ(PageLogFile(first), uiext2::DeviceFiles().pageLogFile);
+    uiext2::DeviceFilesRecord files{};
+    ASSERT_TRUE(uiext2::SetDeviceFiles(first.c_str(), files));
+    EXPECT_EQ(SettingsFile(first), files.settingsFile);
+    EXPECT_EQ(ScannerListFile(first), files.scannerListFile);
+    EXPECT_EQ(PageLogFile(first), files.pageLogFile);
 
-    ASSERT_TRUE(uiext2::SetDeviceFiles(second.c_str()));
-    EXPECT_EQ(SettingsFile(second), uiext2::DeviceFiles().settingsFile);
-    EXPECT_EQ(ScannerListFile(second), uiext2::DeviceFiles().scannerListFile);
-    EXPECT_EQ(PageLogFile(second), uiext2::DeviceFiles().pageLogFile);
+    ASSERT_TRUE(uiext2::SetDeviceFiles(second.c_str(), files));
+    EXPECT_EQ(SettingsFile(second), files.settingsFile);
+    EXPECT_EQ(ScannerListFile(second), files.scannerListFile);
+    EXPECT_EQ(PageLogFile(second), files.pageLogFile);
 }
 
 // Deletes the files provisioning would make through `name` if it let the name through, so
@@ -105,21 +106,22 @@ TEST(DeviceFiles, RefusedNamesChangeNothing)
         DeleteFilesMadeThrough(name);
     InstalledTemplates templates;
     ASSERT_TRUE(templates.ok());
-    ASSERT_TRUE(uiext2::SetDeviceFiles(DeviceName().c_str()));
-    const uiext2::DeviceFilesRecord before = uiext2::DeviceFiles();
+    uiext2::DeviceFilesRecord files{};
+    ASSERT_TRUE(uiext2::SetDeviceFiles(DeviceName().c_str(), files));
+    const uiext2::DeviceFilesRecord before = files;
 
     for (const std::string& name : refused)
     {
-        EXPECT_FALSE(uiext2::SetDeviceFiles(name.c_str())) << name;
-        EXPECT_EQ(0, std::memcmp(&before, &uiext2::DeviceFiles(), sizeof(before))) << name;
+        EXPECT_FALSE(uiext2::SetDeviceFiles(name.c_str(), files)) << name;
+        EXPECT_EQ(0, std::memcmp(&before, &files, sizeof(before))) << name;
         uiext2::ProvisionDeviceFolder(name.c_str(), "Model");
         EXPECT_FALSE(FileExists(SettingsFile(name))) << name;
         DeleteFilesMadeThrough(name);
     }
     for (const std::string& name : watched)
         EXPECT_FALSE(FolderExists(DeviceFolder(name))) << name;
-    EXPECT_FALSE(uiext2::SetDeviceFiles(nullptr));
-    EXPECT_EQ(0, std::memcmp(&before, &uiext2::DeviceFiles(), sizeof(before)));
+    EXPECT_FALSE(uiext2::SetDeviceFiles(nullptr, files));
+    EXPECT_EQ(0, std::memcmp(&before, &files, sizeof(before)));
 }
 
 class Provisioning : public testing::Test
@@ -230,8 +232,9 @@ TEST_F(Provisioning, TheLongestNameThatFitsIsProvisioned)
 {
     const std::string longest(LongestDeviceName(), 'L');
     ScopedDeviceFolder longestFolder(longest);
-    ASSERT_TRUE(uiext2::SetDeviceFiles(longest.c_str()));
-    EXPECT_EQ(259u, std::strlen(uiext2::DeviceFiles().pageLogFile));
+    uiext2::DeviceFilesRecord files{};
+    ASSERT_TRUE(uiext2::SetDeviceFiles(longest.c_str(), files));
+    EXPECT_EQ(259u, std::strlen(files.pageLogFile));
 
     uiext2::ProvisionDeviceFolder(longest.c_str(), "Model");
     EXPECT_EQ(TemplateText("VTTwainPageLog.ini"), FileText(PageLogFile(longest)));

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <wincrypt.h>
+
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -204,6 +208,41 @@ TEST_F(SettingsPage, ApplyWritesEightKeysCancelNone)
     }
 }
 
+TEST_F(SettingsPage, UserChangesLightUpApplyFillingDoesNot)
+{
+    // Every edit holds stored text, so that filling the page sets each of them.
+    for (const auto& [key, value] : {std::pair{"Auth", "1"}, {"UserName", "operator"}, {"Account", "1"}, {"ID", "42"}})
+        Store("Authentication", key, value);
+    const auto scroll = [this](int bar, WPARAM code) // the WM_HSCROLL a trackbar sends its page
+    { ::SendMessageA(page_, WM_HSCROLL, code, reinterpret_cast<LPARAM>(::GetDlgItem(page_, bar))); };
+    const std::function<void()> changes[] = {
+        [&] { Type(kColor, "4"); },
+        [&] { Type(kGray, "2"); },
+        [&] { Type(kUserName, "x"); },
+        [&] { Type(kPassword, "&"); },
+        [&] { Type(kAccountId, "7"); },
+        [&] { scroll(kColorBar, TB_LINEDOWN); },
+        [&] { scroll(kGrayBar, TB_LINEUP); },
+        [&] { Click(kMetric); },
+        [&] { Click(kInch); },
+        [&] { Click(kAuth); },
+        [&] { Click(kAccount); },
+    };
+    for (const auto& change : changes)
+    {
+        SCOPED_TRACE(testing::Message() << "change " << (&change - changes));
+        // The page behind another, as behind the shell's own first page: it is filled after
+        // the sheet has set up its buttons.
+        std::vector<HPROPSHEETPAGE> pages = host_.AddPages().kept;
+        std::reverse(pages.begin(), pages.end());
+        sheet_ = std::make_unique<testwindow::ModelessSheet>(pages);
+        page_ = sheet_->page(1);
+        EXPECT_FALSE(sheet_->ApplyEnabled()) << "filling the page is no change";
+        change();
+        EXPECT_TRUE(sheet_->ApplyEnabled());
+    }
+}
+
 TEST_F(SettingsPage, ShowsTheLoginAsStored)
 {
     const std::string longName(70, 'n');
@@ -221,6 +260,77 @@ TEST_F(SettingsPage, ShowsTheLoginAsStored)
         EXPECT_EQ(longName.substr(0, 64), Text(kUserName));
         EXPECT_EQ("123456789012345", Text(kAccountId));
     }
+}
+
+// This process without a cryptographic provider: HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER
+// seen through empty keys of the process's own, where the provider tables are not. Put back
+// when destroyed. RegOverridePredefKey acts on this process alone, on Windows as here.
+class ScopedNoCryptoProvider
+{
+public:
+    ScopedNoCryptoProvider()
+    {
+        for (int i = 0; i < 2; ++i)
+        {
+            const std::string name = std::string(kEmpty) + (i ? "\\user" : "\\machine");
+            if (::RegCreateKeyExA(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &empty_[i],
+                                  nullptr) != ERROR_SUCCESS)
+                return;
+        }
+        ok_ = ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, empty_[0]) == ERROR_SUCCESS &&
+              ::RegOverridePredefKey(HKEY_CURRENT_USER, empty_[1]) == ERROR_SUCCESS;
+    }
+    ~ScopedNoCryptoProvider()
+    {
+        ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        for (HKEY key : empty_)
+            if (key)
+                ::RegCloseKey(key);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kEmpty);
+    }
+    ScopedNoCryptoProvider(const ScopedNoCryptoProvider&) = delete;
+    ScopedNoCryptoProvider& operator=(const ScopedNoCryptoProvider&) = delete;
+
+    bool ok() const { return ok_; }
+
+private:
+    static constexpr char kEmpty[] = "Software\\uiext2 test\\no provider";
+    HKEY empty_[2] = {};
+    bool ok_ = false;
+};
+
+// Where no stored form can be made, the typed password is not written in clear into a file
+// every local user can read: the stored one stays, and the other keys are still written.
+TEST_F(SettingsPage, APasswordTheCipherCannotStoreIsNeverWritten)
+{
+    Store("Authentication", "Auth", "1");
+    Store("Authentication", "Password", "ygHMgl0FKp4="); // the stored form of "&"
+    Open();
+    Type(kColor, "4");
+    Type(kUserName, "operator");
+    Type(kPassword, "clear secret");
+    {
+        ScopedNoCryptoProvider noProvider;
+        ASSERT_TRUE(noProvider.ok());
+        HCRYPTPROV provider = 0;
+        ASSERT_FALSE(::CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) ||
+                     ::CryptAcquireContextA(&provider, nullptr, MS_ENHANCED_PROV_A, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
+            << "a provider is still there: the cipher would not fail";
+        sheet_->Apply();
+    }
+    EXPECT_EQ(std::string::npos, uiext2_test::FileText(host_.settingsFile()).find("clear secret"));
+    std::string password, userName;
+    EXPECT_TRUE(uiext2_test::ReadIni(host_.settingsFile(), "Authentication", "Password", password));
+    EXPECT_EQ("ygHMgl0FKp4=", password);
+    EXPECT_TRUE(uiext2_test::ReadIni(host_.settingsFile(), "Authentication", "UserName", userName));
+    EXPECT_EQ("operator", userName);
+    EXPECT_EQ("4", Stored("Compression"));
+
+    sheet_->Apply(); // the provider back: the typed password is stored, in its stored form
+    uiext2_test::ReadIni(host_.settingsFile(), "Authentication", "Password", password);
+    EXPECT_NE("ygHMgl0FKp4=", password);
+    EXPECT_EQ(std::string::npos, uiext2_test::FileText(host_.settingsFile()).find("clear secret"));
 }
 
 } // namespace

@@ -11,7 +11,7 @@ ModelessSheet::ModelessSheet(std::vector<HPROPSHEETPAGE> pages, const char* capt
 
     PROPSHEETHEADERA header{};
     header.dwSize = sizeof(header);
-    header.dwFlags = PSH_MODELESS | PSH_NOAPPLYNOW;
+    header.dwFlags = PSH_MODELESS; // with an Apply button, as the shell's sheets have
     header.pszCaption = caption;
     header.nPages = static_cast<UINT>(pages.size());
     header.phpage = pages.data();
@@ -30,6 +30,12 @@ HWND ModelessSheet::page(int index) const
 {
     PropSheet_SetCurSel(sheet_, nullptr, index);
     return PropSheet_IndexToHwnd(sheet_, index);
+}
+
+bool ModelessSheet::ApplyEnabled() const
+{
+    constexpr int kApplyButton = 0x3021; // the sheet's Apply button, as comctl32 numbers it
+    return ::IsWindowEnabled(::GetDlgItem(sheet_, kApplyButton)) != FALSE;
 }
 
 void ModelessSheet::Apply()

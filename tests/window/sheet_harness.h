@@ -21,6 +21,7 @@ public:
 
     HWND sheet() const { return sheet_; }
     HWND page(int index) const; // the dialog of a page, creating it by selecting it
+    bool ApplyEnabled() const;  // lit up once a page reports a change
     void Apply();               // what the OK/Apply button sends: PSN_APPLY to every page
     void PumpMessages();
 

@@ -54,12 +54,12 @@ IFACEMETHODIMP UiExtension::GetDeviceIcon(BSTR, HICON*, ULONG) noexcept
 
 IFACEMETHODIMP UiExtension::Initialize(PCIDLIST_ABSOLUTE, IDataObject* dataObject, HKEY) noexcept
 {
-    return BindDevice(dataObject, root_);
+    return BindDevice(dataObject, root_, device_);
 }
 
 IFACEMETHODIMP UiExtension::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam) noexcept
 {
-    return OfferPages(static_cast<IWiaUIExtension2*>(this), addPage, lParam);
+    return OfferPages(&pageOwner_, addPage, lParam);
 }
 
 IFACEMETHODIMP UiExtension::ReplacePage(EXPPS, LPFNSVADDPROPSHEETPAGE, LPARAM) noexcept

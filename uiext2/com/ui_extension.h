@@ -2,6 +2,8 @@
 // extension in one, with one reference count.
 #pragma once
 
+#include "device/bound_device.h"
+#include "pages/page_registration.h"
 #include "platform/wia2.h"
 
 #include <shlobj.h>
@@ -33,11 +35,16 @@ public:
 
     // The bound root item, or null before a binding.
     IWiaItem2* RootItem() const noexcept { return root_.Get(); }
+    // The bound device's files and version line; empty before a binding.
+    const BoundDevice& Device() const noexcept { return device_; }
 
 private:
     ~UiExtension() = default; // only the final Release destroys
 
     Microsoft::WRL::ComPtr<IWiaItem2> root_;
+    BoundDevice device_;
+    // What each page is handed: this object, on which it holds a reference, and its device.
+    const PageOwner pageOwner_{static_cast<IWiaUIExtension2*>(this), &device_};
     volatile LONG refCount_ = 0;
 };
 

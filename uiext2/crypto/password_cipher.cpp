@@ -171,24 +171,25 @@ bool TransformPassword(uint8_t mode, const char* input, int32_t inputLength, cha
     return true;
 }
 
-void TransformPasswordField(uint8_t mode, char* field, std::unique_ptr<char[]> scratch) noexcept
+bool TransformPasswordField(uint8_t mode, char* field, std::unique_ptr<char[]> scratch) noexcept
 {
     // After a decryption the scratch area holds the plain password.
     SecretBuffer area(scratch.release(), WipeOnDelete{PasswordFieldSize});
     if (!area || !field)
-        return;
+        return false;
     std::memset(area.get(), 0, PasswordFieldSize);
 
     // Text that fills the field without a terminator is not the field's text: leave it.
     const size_t length = strnlen(field, PasswordFieldSize);
     if (length >= PasswordFieldSize)
-        return;
+        return false;
 
     uint32_t resultLength = 0;
     if (!TransformPassword(mode, field, static_cast<int32_t>(length), area.get(), &resultLength))
-        return;
+        return false;
     SecureZeroMemory(field, PasswordFieldSize);
     std::memcpy(field, area.get(), resultLength);
+    return true;
 }
 
 } // namespace uiext2

@@ -28,9 +28,10 @@ bool TransformPassword(uint8_t mode, const char* input, int32_t inputLength, cha
                        uint32_t* outLength) noexcept;
 
 // Replaces the password field's text (PasswordFieldSize bytes, zero-terminated) by its
-// transformation, or leaves it exactly as it was when the transformation fails; a field with
-// no terminator within its size is left as it is. `scratch` is a PasswordFieldSize-byte area
-// allocated by the caller with new[]; it is wiped and released on every path.
-void TransformPasswordField(uint8_t mode, char* field, std::unique_ptr<char[]> scratch) noexcept;
+// transformation and returns true, or leaves it exactly as it was and returns false when the
+// transformation fails; a field with no terminator within its size is left as it is. `scratch`
+// is a PasswordFieldSize-byte area allocated by the caller with new[]; it is wiped and
+// released on every path.
+bool TransformPasswordField(uint8_t mode, char* field, std::unique_ptr<char[]> scratch) noexcept;
 
 } // namespace uiext2

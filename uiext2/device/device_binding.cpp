@@ -6,7 +6,6 @@
 #include "device/device_identity.h"
 #include "device/item_names.h"
 #include "device/settings_store.h"
-#include "device/version_text.h"
 #include "support/hresult.h"
 #include "support/unique.h"
 
@@ -38,7 +37,7 @@ HRESULT OpenByDeviceId(IDataObject* dataObject, ComPtr<IWiaItem2>& item) noexcep
 
 } // namespace
 
-HRESULT BindDevice(IDataObject* dataObject, ComPtr<IWiaItem2>& root) noexcept
+HRESULT BindDevice(IDataObject* dataObject, ComPtr<IWiaItem2>& root, BoundDevice& device) noexcept
 {
     if (!dataObject)
         return E_INVALIDARG;
@@ -65,11 +64,11 @@ HRESULT BindDevice(IDataObject* dataObject, ComPtr<IWiaItem2>& root) noexcept
     RETURN_IF_FAILED(ReadDeviceIdentity(item.Get(), identity));
 
     // The device name becomes a folder name. One that is not a single safe folder name,
-    // or whose paths cannot be composed whole, fails the binding before anything
-    // module-wide changes or any folder or file is touched.
+    // or whose paths cannot be composed whole, fails the binding before the object's record
+    // changes or any folder or file is touched.
     RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_INVALID_NAME), !IsSafeDeviceName(identity.deviceName));
-    RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), !SetDeviceFiles(identity.deviceName));
-    SetVersionText(identity.firmwareVersion);
+    RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), !SetDeviceFiles(identity.deviceName, device.files));
+    FormatVersionText(identity.firmwareVersion, device.versionText);
     ProvisionDeviceFolder(identity.deviceName, identity.modelName);
     MigrateScannerAddress(identity.deviceName);
     return result;

@@ -14,7 +14,7 @@ namespace uiext2
 {
 
 static_assert(sizeof(DeviceFilesRecord::settingsFile) == sizeof(DevicePaths::settingsFile),
-              "DeviceFiles holds the composed paths as they are");
+              "the record holds the composed paths as they are");
 
 namespace
 {
@@ -82,12 +82,6 @@ bool IsSafeDeviceName(const char* deviceName) noexcept
     return IsSafeFolderName(deviceName, IsSystemLeadByte);
 }
 
-DeviceFilesRecord& DeviceFiles() noexcept
-{
-    static DeviceFilesRecord record{};
-    return record;
-}
-
 bool DevicePathsOf(const char* deviceName, DevicePaths& paths) noexcept
 {
     char documentsRoot[MAX_PATH];
@@ -95,14 +89,12 @@ bool DevicePathsOf(const char* deviceName, DevicePaths& paths) noexcept
            ComposeDevicePaths(documentsRoot, deviceName, paths, IsSystemLeadByte);
 }
 
-bool SetDeviceFiles(const char* deviceName) noexcept
+bool SetDeviceFiles(const char* deviceName, DeviceFilesRecord& record) noexcept
 {
     DevicePaths paths;
     if (!DevicePathsOf(deviceName, paths))
         return false;
 
-    // Complete paths for one device, written without a lock: the last binding wins.
-    DeviceFilesRecord& record = DeviceFiles();
     std::memcpy(record.settingsFile, paths.settingsFile, sizeof(record.settingsFile));
     std::memcpy(record.scannerListFile, paths.scannerListFile, sizeof(record.scannerListFile));
     std::memcpy(record.pageLogFile, paths.pageLogFile, sizeof(record.pageLogFile));

@@ -11,7 +11,7 @@
 namespace uiext2
 {
 
-// The three settings-file paths of the device bound most recently in this process.
+// The three settings-file paths of one device.
 struct DeviceFilesRecord
 {
     char settingsFile[MAX_PATH];    // ...\Velmora\WIA\<device>\VT_TWAIN1.ini
@@ -19,16 +19,13 @@ struct DeviceFilesRecord
     char pageLogFile[MAX_PATH];     // ...\Velmora\WIA\<device>\VTTwainPageLog.ini
 };
 
-// Module-wide; empty until the first successful SetDeviceFiles.
-DeviceFilesRecord& DeviceFiles() noexcept;
-
 // True when the device name is one safe folder name in the system's ANSI code page (the
 // code page the file functions read it in).
 bool IsSafeDeviceName(const char* deviceName) noexcept;
 
-// Composes the device's three paths into DeviceFiles. False, with DeviceFiles left as it
-// was, when the device name is not one safe folder name or a path would not fit.
-bool SetDeviceFiles(const char* deviceName) noexcept;
+// Composes the device's three paths into `files`. False, with `files` left as it was, when
+// the device name is not one safe folder name or a path would not fit.
+bool SetDeviceFiles(const char* deviceName, DeviceFilesRecord& files) noexcept;
 
 // The device's folder and files under this machine's common documents folder. False when
 // the folder cannot be found, or for a name SetDeviceFiles would refuse.

@@ -1,4 +1,4 @@
-// The version line that the About page draws on the logo, module-wide.
+// The version line that the About page draws on the logo.
 #include "device/version_text.h"
 
 #include <cstdio>
@@ -6,20 +6,9 @@
 namespace uiext2
 {
 
-namespace
+void FormatVersionText(const char* firmwareVersion, char (&text)[VersionTextSize]) noexcept
 {
-// Written without a lock, as every module-wide text: the most recent binding wins.
-char g_versionText[VersionTextSize];
-} // namespace
-
-const char* VersionText() noexcept
-{
-    return g_versionText;
-}
-
-void SetVersionText(const char* firmwareVersion) noexcept
-{
-    std::snprintf(g_versionText, sizeof(g_versionText), "Version %s", firmwareVersion ? firmwareVersion : "");
+    std::snprintf(text, sizeof(text), "Version %s", firmwareVersion ? firmwareVersion : "");
 }
 
 } // namespace uiext2

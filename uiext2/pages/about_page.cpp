@@ -1,14 +1,17 @@
-// The About page's dialog procedure: every paint loads a fresh copy of the logo, writes the
-// version line onto it and copies it over the logo control, releasing every GDI object again.
+// The About page's dialog procedure: every paint loads a fresh copy of the logo, scales it to
+// the page window's DPI, writes the version line onto it and copies it over the logo control,
+// releasing every GDI object again.
 #include "pages/about_page.h"
 
 #include "com/module.h"
-#include "device/version_text.h"
+#include "device/bound_device.h"
+#include "pages/page_registration.h"
 #include "res/resource.h"
 #include "support/unique.h"
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace uiext2
 {
@@ -16,15 +19,31 @@ namespace uiext2
 namespace
 {
 
-// The logo as GetObject describes it, refreshed by every paint of any About page.
-BITMAP g_logoSize;
+// The scale the logo's pixels and the bitmap face of the version line are drawn for.
+constexpr int kDesignDpi = USER_DEFAULT_SCREEN_DPI;
+
+// Sent to child windows from Windows 10 1703; the headers show it only from that version on.
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
 
 // The record with its padded-border width, as Windows Vista and later fill it.
 static_assert(sizeof(NONCLIENTMETRICSA) == 344, "NONCLIENTMETRICSA with iPaddedBorderWidth");
 
-// The version line in black, in an 8-point "Ms Sans Serif" that keeps the rest of the menu
-// font's fields, at a quarter of the logo's width and 53 % of its height.
-void DrawVersionText(HDC memory) noexcept
+// The DPI of the monitor the page is on, where user32 has GetDpiForWindow (Windows 10 1607 and
+// later); before that the whole desktop has one DPI, the one the page's device context reports.
+int WindowDpi(HWND window, HDC dc) noexcept
+{
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    const UINT dpi = getDpiForWindow ? getDpiForWindow(window) : 0;
+    return dpi ? static_cast<int>(dpi) : ::GetDeviceCaps(dc, LOGPIXELSY);
+}
+
+// The version line in black, in an 8-point face that keeps the rest of the menu font's fields,
+// at a quarter of the logo's width and 53 % of its height, scaled from `kDesignDpi` to `dpi`.
+// "Ms Sans Serif" is a bitmap face drawn for 96 DPI: at any other scale a TrueType face takes
+// its place, as the bitmap face has only a few sizes and stops growing.
+void DrawVersionText(HDC memory, const BITMAP& logoSize, const char* text, int dpi) noexcept
 {
     ::SetTextColor(memory, RGB(0, 0, 0));
     ::SetBkMode(memory, TRANSPARENT);
@@ -36,26 +55,53 @@ void DrawVersionText(HDC memory) noexcept
     if (::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
         font = metrics.lfMenuFont;
     static_assert(sizeof("Ms Sans Serif") <= LF_FACESIZE, "the face name fits");
-    std::memcpy(font.lfFaceName, "Ms Sans Serif", sizeof("Ms Sans Serif"));
-    font.lfHeight = -::MulDiv(8, ::GetDeviceCaps(memory, LOGPIXELSY), 72);
+    if (dpi == kDesignDpi)
+        std::memcpy(font.lfFaceName, "Ms Sans Serif", sizeof("Ms Sans Serif"));
+    else
+    {
+        std::memcpy(font.lfFaceName, "Tahoma", sizeof("Tahoma"));
+        font.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+    }
+    // The window's DPI, not the memory context's: with a DPI per monitor, a memory context
+    // reports the system's.
+    font.lfHeight = -::MulDiv(8, dpi, 72);
     font.lfWeight = FW_NORMAL;
 
     UniqueGdiObject created(::CreateFontIndirectA(&font));
     SelectedObject selected(memory, created.get());
-    const int x = static_cast<int>(g_logoSize.bmWidth * 0.25);
-    const int y = static_cast<int>(g_logoSize.bmHeight * 0.53);
-    const char* text = VersionText();
+    const int x = ::MulDiv(static_cast<int>(logoSize.bmWidth * 0.25), dpi, kDesignDpi);
+    const int y = ::MulDiv(static_cast<int>(logoSize.bmHeight * 0.53), dpi, kDesignDpi);
     ::TextOutA(memory, x, y, text, static_cast<int>(std::strlen(text)));
 }
 
-// The logo's top-left corner on the control's, cut off at the control's right and bottom edges.
+// A copy of the logo stretched to width x height, smoothed (HALFTONE) rather than with pixels
+// doubled or dropped; null when the copy cannot be made.
+UniqueGdiObject ScaledLogo(HDC screen, HGDIOBJ logo, const BITMAP& logoSize, int width, int height) noexcept
+{
+    UniqueGdiObject scaled(::CreateCompatibleBitmap(screen, width, height));
+    UniqueMemoryDc from(::CreateCompatibleDC(screen));
+    UniqueMemoryDc to(::CreateCompatibleDC(screen));
+    if (!scaled || !from || !to)
+        return UniqueGdiObject();
+    SelectedObject source(from.get(), logo);
+    SelectedObject target(to.get(), scaled.get());
+    ::SetStretchBltMode(to.get(), HALFTONE);
+    ::SetBrushOrgEx(to.get(), 0, 0, nullptr); // after the mode, as HALFTONE requires
+    if (!::StretchBlt(to.get(), 0, 0, width, height, from.get(), 0, 0, logoSize.bmWidth, logoSize.bmHeight, SRCCOPY))
+        return UniqueGdiObject();
+    return scaled;
+}
+
+// The logo's top-left corner on the control's, the logo scaled by the window's DPI and cut off
+// at the control's right and bottom edges. At 96 DPI the logo's own pixels are copied.
 void Paint(HWND dialog) noexcept
 {
     PaintScope paint(dialog);
     UniqueGdiObject logo(::LoadBitmapA(ModuleInstance(), MAKEINTRESOURCEA(IDB_LOGO)));
     if (!logo)
         return;
-    ::GetObjectA(logo.get(), sizeof(g_logoSize), &g_logoSize);
+    BITMAP logoSize{};
+    ::GetObjectA(logo.get(), sizeof(logoSize), &logoSize);
 
     RECT area{};
     ::GetWindowRect(::GetDlgItem(dialog, IDC_LOGO), &area);
@@ -63,27 +109,54 @@ void Paint(HWND dialog) noexcept
     ::ScreenToClient(dialog, &corners[0]);
     ::ScreenToClient(dialog, &corners[1]);
 
+    int dpi = WindowDpi(dialog, paint.dc());
+    int logoWidth = logoSize.bmWidth;
+    int logoHeight = logoSize.bmHeight;
+    if (dpi != kDesignDpi)
+    {
+        const int width = ::MulDiv(logoWidth, dpi, kDesignDpi);
+        const int height = ::MulDiv(logoHeight, dpi, kDesignDpi);
+        // Left unscaled when the copy cannot be made: smaller, but whole.
+        if (UniqueGdiObject scaled = ScaledLogo(paint.dc(), logo.get(), logoSize, width, height))
+        {
+            logo = std::move(scaled);
+            logoWidth = width;
+            logoHeight = height;
+        }
+        else
+            dpi = kDesignDpi;
+    }
+
     // Declared in this order, released in the reverse: the logo is deselected before the
     // context is deleted, and the context deleted before the logo.
     UniqueMemoryDc memory(::CreateCompatibleDC(nullptr));
     SelectedObject selected(memory.get(), logo.get());
-    DrawVersionText(memory.get());
-    // A control larger than the logo (a high-DPI screen) keeps the page's background beyond it.
-    const int width = std::min<LONG>(corners[1].x - corners[0].x, g_logoSize.bmWidth);
-    const int height = std::min<LONG>(corners[1].y - corners[0].y, g_logoSize.bmHeight);
+    const BoundDevice* device = PageDevice(dialog); // the page's own object's device
+    DrawVersionText(memory.get(), logoSize, device ? device->versionText : "", dpi);
+    // A control larger than the logo keeps the page's background beyond it.
+    const int width = std::min<LONG>(corners[1].x - corners[0].x, logoWidth);
+    const int height = std::min<LONG>(corners[1].y - corners[0].y, logoHeight);
     ::BitBlt(paint.dc(), corners[0].x, corners[0].y, width, height, memory.get(), 0, 0, SRCCOPY);
 }
 
 } // namespace
 
-INT_PTR CALLBACK AboutPageProc(HWND dialog, UINT message, WPARAM, LPARAM)
+INT_PTR CALLBACK AboutPageProc(HWND dialog, UINT message, WPARAM, LPARAM lParam)
 {
     switch (message)
     {
     case WM_PAINT:
         Paint(dialog);
         return TRUE;
+    // The sheet moved to a monitor of another scale: the logo is painted afresh at the new one,
+    // after the default handling has resized the page.
+    case WM_DPICHANGED:
+    case kDpiChangedAfterParent:
+        ::InvalidateRect(dialog, nullptr, TRUE);
+        return FALSE;
     case WM_INITDIALOG:
+        AttachPageDevice(dialog, lParam);
+        return TRUE;
     case WM_NOTIFY:
     case WM_CLOSE:
         return TRUE;

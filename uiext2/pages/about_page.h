@@ -6,8 +6,9 @@
 namespace uiext2
 {
 
-// Paints the logo over the page's logo control on every WM_PAINT, with VersionText() in
-// black at a quarter of the logo's width and 53 % of its height.
+// Paints the logo over the page's logo control on every WM_PAINT, scaled by the window's DPI,
+// with its object's version line in black at a quarter of the logo's width and 53 % of its
+// height.
 INT_PTR CALLBACK AboutPageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 } // namespace uiext2

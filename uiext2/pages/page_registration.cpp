@@ -29,7 +29,7 @@ static_assert(sizeof(PageRecord) == 104 && offsetof(PageRecord, headerBitmap) ==
 // what it never took, and the library can unload once the sheet has closed.
 UINT CALLBACK PageCallback(HWND, UINT message, PROPSHEETPAGEA* page)
 {
-    auto* owner = reinterpret_cast<IUnknown*>(page->lParam);
+    IUnknown* owner = reinterpret_cast<const PageOwner*>(page->lParam)->object;
     if (message == PSPCB_ADDREF)
         owner->AddRef();
     else if (message == PSPCB_RELEASE)
@@ -38,7 +38,7 @@ UINT CALLBACK PageCallback(HWND, UINT message, PROPSHEETPAGEA* page)
 }
 
 // True when the host kept the page; a refused page is destroyed, which releases its reference.
-bool OfferPage(IUnknown* owner, int templateId, DLGPROC procedure, LPFNADDPROPSHEETPAGE addPage, LPARAM lParam)
+bool OfferPage(const PageOwner* owner, int templateId, DLGPROC procedure, LPFNADDPROPSHEETPAGE addPage, LPARAM lParam)
 {
     PageRecord record{};
     PROPSHEETPAGEA& page = record.page;
@@ -60,14 +60,27 @@ bool OfferPage(IUnknown* owner, int templateId, DLGPROC procedure, LPFNADDPROPSH
 
 } // namespace
 
-HRESULT OfferPages(IUnknown* owner, LPFNADDPROPSHEETPAGE addPage, LPARAM lParam) noexcept
+HRESULT OfferPages(const PageOwner* owner, LPFNADDPROPSHEETPAGE addPage, LPARAM lParam) noexcept
 {
-    if (!owner || !addPage)
+    if (!owner || !owner->object || !owner->device || !addPage)
         return E_INVALIDARG;
     const LanguageRow& row = LanguageTable(LanguageCode()); // one language for both pages
     const bool settings = OfferPage(owner, row.settingsTemplate, SettingsPageProc, addPage, lParam);
     const bool about = OfferPage(owner, row.aboutTemplate, AboutPageProc, addPage, lParam);
     return settings || about ? S_OK : E_FAIL;
+}
+
+const BoundDevice* AttachPageDevice(HWND page, LPARAM initParam) noexcept
+{
+    const auto* record = reinterpret_cast<const PROPSHEETPAGEA*>(initParam);
+    const BoundDevice* device = record ? reinterpret_cast<const PageOwner*>(record->lParam)->device : nullptr;
+    ::SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(device));
+    return device;
+}
+
+const BoundDevice* PageDevice(HWND page) noexcept
+{
+    return reinterpret_cast<const BoundDevice*>(::GetWindowLongPtrA(page, DWLP_USER));
 }
 
 } // namespace uiext2

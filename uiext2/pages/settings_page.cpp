@@ -4,7 +4,8 @@
 #include "pages/settings_page.h"
 
 #include "crypto/password_cipher.h"
-#include "device/settings_store.h"
+#include "device/bound_device.h"
+#include "pages/page_registration.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -31,24 +32,39 @@ constexpr UINT kHighestLevel = 5;
 constexpr int kUserNameSize = 65;
 constexpr int kAccountIdSize = 16;
 
-const char* SettingsFile() noexcept
+// True while WM_INITDIALOG fills the controls: the EN_CHANGE that setting an edit's text
+// sends then is the page's own doing, not a change by the user. A sheet's pages all run on
+// its one thread.
+thread_local bool t_filling = false;
+
+// Lights up the sheet's Apply button, as every property page does once the user changes
+// something on it.
+void Changed(HWND dialog) noexcept
 {
-    return DeviceFiles().settingsFile;
+    if (!t_filling)
+        PropSheet_Changed(::GetParent(dialog), dialog);
 }
 
-UINT ReadNumber(const char* section, const char* key, int fallback) noexcept
+// The settings file of the page's own object: two scanners' sheets may be open at once.
+const char* SettingsFile(HWND dialog) noexcept
 {
-    return ::GetPrivateProfileIntA(section, key, fallback, SettingsFile());
+    const BoundDevice* device = PageDevice(dialog);
+    return device ? device->files.settingsFile : "";
 }
 
-void ReadText(const char* key, char* text, DWORD size) noexcept
+UINT ReadNumber(HWND dialog, const char* section, const char* key, int fallback) noexcept
 {
-    ::GetPrivateProfileStringA(kAuthentication, key, "", text, size, SettingsFile());
+    return ::GetPrivateProfileIntA(section, key, fallback, SettingsFile(dialog));
 }
 
-void Write(const char* section, const char* key, const char* text) noexcept
+void ReadText(HWND dialog, const char* key, char* text, DWORD size) noexcept
 {
-    ::WritePrivateProfileStringA(section, key, text, SettingsFile());
+    ::GetPrivateProfileStringA(kAuthentication, key, "", text, size, SettingsFile(dialog));
+}
+
+void Write(HWND dialog, const char* section, const char* key, const char* text) noexcept
+{
+    ::WritePrivateProfileStringA(section, key, text, SettingsFile(dialog));
 }
 
 // The scratch area the password cipher wipes and releases; null when memory is short, and
@@ -95,7 +111,7 @@ void EnableLogin(HWND dialog, bool enabled) noexcept
 void LoadLevel(HWND dialog, int edit, int trackbar, const char* key, UINT zeroShownAs) noexcept
 {
     ::SendDlgItemMessageA(dialog, trackbar, TBM_SETRANGE, TRUE, MAKELPARAM(kLowestLevel, kHighestLevel));
-    UINT level = ReadNumber(kContents, key, 1);
+    UINT level = ReadNumber(dialog, kContents, key, 1);
     if (level == 0)
         level = zeroShownAs;
     SetTrackbar(dialog, trackbar, level);
@@ -104,6 +120,13 @@ void LoadLevel(HWND dialog, int edit, int trackbar, const char* key, UINT zeroSh
 
 void Load(HWND dialog) noexcept
 {
+    struct FillingScope
+    {
+        FillingScope() noexcept { t_filling = true; }
+        ~FillingScope() { t_filling = false; }
+        FillingScope(const FillingScope&) = delete;
+        FillingScope& operator=(const FillingScope&) = delete;
+    } filling;
     LimitText(dialog, IDC_COLOR_LEVEL, 1);
     LimitText(dialog, IDC_GRAY_LEVEL, 2);
 
@@ -114,21 +137,21 @@ void Load(HWND dialog) noexcept
     LoadLevel(dialog, IDC_COLOR_LEVEL, IDC_COLOR_TRACKBAR, "Compression", 1);
     LoadLevel(dialog, IDC_GRAY_LEVEL, IDC_GRAY_TRACKBAR, "CompressionGray", 3);
 
-    const bool inch = ReadNumber(kContents, "Unit", DefaultUnit()) != 0;
+    const bool inch = ReadNumber(dialog, kContents, "Unit", DefaultUnit()) != 0;
     SetChecked(dialog, IDC_UNIT_INCH, inch);
     SetChecked(dialog, IDC_UNIT_METRIC, !inch);
 
     LimitText(dialog, IDC_USER_NAME, 64);
     LimitText(dialog, IDC_PASSWORD, 64);
-    const bool login = ReadNumber(kAuthentication, "Auth", 0) != 0;
+    const bool login = ReadNumber(dialog, kAuthentication, "Auth", 0) != 0;
     EnableLogin(dialog, login);
     SetChecked(dialog, IDC_AUTH, login);
     if (login)
     {
         char userName[kUserNameSize] = {};
         char password[PasswordFieldSize] = {};
-        ReadText("UserName", userName, sizeof(userName));
-        ReadText("Password", password, sizeof(password));
+        ReadText(dialog, "UserName", userName, sizeof(userName));
+        ReadText(dialog, "Password", password, sizeof(password));
         // A stored form that does not decrypt stays as it stands, and is shown so.
         TransformPasswordField(0, password, PasswordScratch());
         ::SetDlgItemTextA(dialog, IDC_USER_NAME, userName);
@@ -137,13 +160,13 @@ void Load(HWND dialog) noexcept
     }
 
     LimitText(dialog, IDC_ACCOUNT_ID, 8);
-    const bool account = ReadNumber(kAuthentication, "Account", 0) != 0;
+    const bool account = ReadNumber(dialog, kAuthentication, "Account", 0) != 0;
     Enable(dialog, {IDC_ACCOUNT_ID}, account);
     if (account)
     {
         SetChecked(dialog, IDC_ACCOUNT, true);
         char id[kAccountIdSize] = {};
-        ReadText("ID", id, sizeof(id));
+        ReadText(dialog, "ID", id, sizeof(id));
         ::SetDlgItemTextA(dialog, IDC_ACCOUNT_ID, id);
     }
 }
@@ -162,6 +185,7 @@ void FollowTrackbar(HWND dialog, HWND from, WPARAM wParam, int trackbar, int edi
 {
     if (from != ::GetDlgItem(dialog, trackbar))
         return;
+    Changed(dialog);
     if (LOWORD(wParam) == TB_THUMBTRACK)
         ::SetDlgItemInt(dialog, edit, HIWORD(wParam), FALSE);
     else if (LOWORD(wParam) == TB_ENDTRACK)
@@ -169,14 +193,22 @@ void FollowTrackbar(HWND dialog, HWND from, WPARAM wParam, int trackbar, int edi
                         FALSE);
 }
 
+// Typing into any edit and clicking any button are changes; only the level edits, the unit
+// buttons and the two ticks also move other controls.
 void Command(HWND dialog, WORD control, WORD notification) noexcept
 {
-    if (notification == EN_CHANGE && control == IDC_COLOR_LEVEL)
-        FollowEdit(dialog, IDC_COLOR_LEVEL, IDC_COLOR_TRACKBAR);
-    else if (notification == EN_CHANGE && control == IDC_GRAY_LEVEL)
-        FollowEdit(dialog, IDC_GRAY_LEVEL, IDC_GRAY_TRACKBAR);
-    else if (notification != BN_CLICKED)
+    if (notification == EN_CHANGE)
+    {
+        if (control == IDC_COLOR_LEVEL)
+            FollowEdit(dialog, IDC_COLOR_LEVEL, IDC_COLOR_TRACKBAR);
+        else if (control == IDC_GRAY_LEVEL)
+            FollowEdit(dialog, IDC_GRAY_LEVEL, IDC_GRAY_TRACKBAR);
+        Changed(dialog);
         return;
+    }
+    if (notification != BN_CLICKED)
+        return;
+    Changed(dialog);
 
     // The radio buttons are not automatic: the page moves their checks.
     if (control == IDC_UNIT_INCH || control == IDC_UNIT_METRIC)
@@ -201,7 +233,7 @@ void SaveLevel(HWND dialog, int edit, const char* key) noexcept
         level = kHighestLevel;
     char text[4] = {};
     std::snprintf(text, sizeof(text), "%u", level);
-    Write(kContents, key, text);
+    Write(dialog, kContents, key, text);
 }
 
 // All eight keys, every time, changed or not, in this order.
@@ -209,10 +241,10 @@ void Save(HWND dialog) noexcept
 {
     SaveLevel(dialog, IDC_COLOR_LEVEL, "Compression");
     SaveLevel(dialog, IDC_GRAY_LEVEL, "CompressionGray");
-    Write(kContents, "Unit", IsChecked(dialog, IDC_UNIT_INCH) ? "1" : "0");
+    Write(dialog, kContents, "Unit", IsChecked(dialog, IDC_UNIT_INCH) ? "1" : "0");
 
     const bool login = IsChecked(dialog, IDC_AUTH);
-    Write(kAuthentication, "Auth", login ? "1" : "0");
+    Write(dialog, kAuthentication, "Auth", login ? "1" : "0");
     char userName[kUserNameSize] = {};
     char password[PasswordFieldSize] = {};
     if (login)
@@ -220,18 +252,20 @@ void Save(HWND dialog) noexcept
         ::GetDlgItemTextA(dialog, IDC_USER_NAME, userName, sizeof(userName));
         ::GetDlgItemTextA(dialog, IDC_PASSWORD, password, sizeof(password));
     }
-    // The empty password too: its stored form is not empty.
-    TransformPasswordField(1, password, PasswordScratch());
-    Write(kAuthentication, "UserName", userName);
-    Write(kAuthentication, "Password", password);
+    Write(dialog, kAuthentication, "UserName", userName);
+    // The empty password too: its stored form is not empty. A password the cipher could not
+    // turn into its stored form is never written in clear into a file every local user can
+    // read: the stored one stays as it was.
+    if (TransformPasswordField(1, password, PasswordScratch()))
+        Write(dialog, kAuthentication, "Password", password);
     ::SecureZeroMemory(password, sizeof(password));
 
     const bool account = IsChecked(dialog, IDC_ACCOUNT);
-    Write(kAuthentication, "Account", account ? "1" : "0");
+    Write(dialog, kAuthentication, "Account", account ? "1" : "0");
     char id[kAccountIdSize] = {};
     if (account)
         ::GetDlgItemTextA(dialog, IDC_ACCOUNT_ID, id, sizeof(id));
-    Write(kAuthentication, "ID", id);
+    Write(dialog, kAuthentication, "ID", id);
 }
 
 } // namespace
@@ -241,6 +275,7 @@ INT_PTR CALLBACK SettingsPageProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     switch (message)
     {
     case WM_INITDIALOG:
+        AttachPageDevice(dialog, lParam);
         Load(dialog);
         return TRUE;
     case WM_COMMAND:

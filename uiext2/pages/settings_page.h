@@ -6,7 +6,7 @@
 namespace uiext2
 {
 
-// Reads the device's settings file (DeviceFiles) when the page opens and writes all its keys,
+// Reads its object's device's settings file when the page opens and writes all its keys,
 // the password in its stored form, when the sheet is applied; cancelling writes nothing.
 INT_PTR CALLBACK SettingsPageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

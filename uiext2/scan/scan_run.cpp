@@ -56,7 +56,7 @@ public:
         PrepareDevice();
         PublishRunValues();
         if (deviceKnown_)
-            staging_.CopyOut(DeviceFiles());
+            staging_.CopyOut(files_);
         dropFolder_.Create();
 
         hr = Launch();
@@ -79,7 +79,7 @@ private:
     {
         DeviceIdentity identity;
         if (FAILED(ReadDeviceIdentity(data_.pIWiaItemRoot, identity)) || !IsSafeDeviceName(identity.deviceName) ||
-            !SetDeviceFiles(identity.deviceName))
+            !SetDeviceFiles(identity.deviceName, files_))
             return;
         deviceKnown_ = true;
         ProvisionDeviceFolder(identity.deviceName, identity.modelName);
@@ -151,6 +151,7 @@ private:
     RunValues runValues_;
     StagingCopies staging_;
     ImageDropFolder dropFolder_;
+    DeviceFilesRecord files_{}; // this run's device, whatever an object or another run is bound to
     bool deviceKnown_ = false;
     CompanionPipe pipe_;
     UniqueProcessInformation companion_;
