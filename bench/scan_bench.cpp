@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -191,34 +192,35 @@ void DialogBenchmark(int repetitions)
 
 void CleanUpBenchmark(int repetitions)
 {
-    char folder[MAX_PATH];
-    if (!uiext2::ImageDropFolderPath(folder))
-        return;
+    const std::string folder = uiext2_test::CommonDocumentsFolder() + "\\Velmora\\VT_WIA_COPY";
+    std::unique_ptr<uiext2::ImageDropFolder> drop;
     const auto fill = [&]
     {
-        uiext2::CreateImageDropFolder();
+        drop = std::make_unique<uiext2::ImageDropFolder>();
+        drop->Create();
         for (int i = 0; i < kDropEntries; ++i)
         {
-            HANDLE file = ::CreateFileA((std::string(folder) + "\\image." + std::to_string(i)).c_str(), GENERIC_WRITE,
-                                        0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            HANDLE file = ::CreateFileA((folder + "\\image." + std::to_string(i)).c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, 0, nullptr);
             ::CloseHandle(file);
         }
     };
-    const auto ours = [&] { uiext2::EmptyImageDropFolder(folder); };
+    const auto ours = [&] { drop->Empty(); };
     // The same platform calls without the extension around them: find, delete, remove.
     const auto direct = [&]
     {
+        drop.reset(); // lets go of the folder, so that it can be removed
         WIN32_FIND_DATAA entry;
-        HANDLE search = ::FindFirstFileA((std::string(folder) + "\\*").c_str(), &entry);
+        HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
         if (search != INVALID_HANDLE_VALUE)
         {
             do
                 if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    ::DeleteFileA((std::string(folder) + "\\" + entry.cFileName).c_str());
+                    ::DeleteFileA((folder + "\\" + entry.cFileName).c_str());
             while (::FindNextFileA(search, &entry));
             ::FindClose(search);
         }
-        ::RemoveDirectoryA(folder);
+        ::RemoveDirectoryA(folder.c_str());
     };
     const Pair times = Measure(repetitions, fill, ours, direct);
     uiext2_test::RemoveFolder(folder);

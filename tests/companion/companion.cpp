@@ -15,6 +15,8 @@
 //     owner:CLASS         look at the application's window of that class (report shows it)
 //     signal:NAME / await:NAME   set / wait for a named event (30 s at most)
 //     report              write what it sees into the report file
+//     occupy              hold the pipe's name as a server of one instance, as a run in
+//                         another logon session would (a later CreateNamedPipe fails)
 //   UIEXT2_COMPANION_REPORT  an INI file: [Companion] keys written by "report"
 //   UIEXT2_SCANNER_TRAY      the folder the simulated scanner presents as waiting pages
 #include "page_image.h"
@@ -111,6 +113,8 @@ private:
             Report();
         else if (verb == "hold")
             Hold(static_cast<DWORD>(n));
+        else if (verb == "occupy")
+            held_ = ::CreateNamedPipeA(kPipe, PIPE_ACCESS_INBOUND, 0, 1, 0, 0, 0, nullptr);
     }
 
     void Connect()
@@ -258,6 +262,7 @@ private:
     std::string report_;
     std::string tray_;
     HANDLE pipe_ = INVALID_HANDLE_VALUE;
+    HANDLE held_ = INVALID_HANDLE_VALUE; // closed when the program exits
     int pages_ = 0;
 };
 

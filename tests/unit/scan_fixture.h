@@ -60,6 +60,22 @@ inline std::vector<std::string> Entries(const std::string& folder, const char* p
     return names;
 }
 
+// A named manual-reset event shared with the simulated companion ("signal:", "await:").
+class NamedEvent
+{
+public:
+    explicit NamedEvent(const char* name) : event_(::CreateEventA(nullptr, TRUE, FALSE, name)) {}
+    ~NamedEvent() { ::CloseHandle(event_); }
+    NamedEvent(const NamedEvent&) = delete;
+    NamedEvent& operator=(const NamedEvent&) = delete;
+
+    bool Wait() const { return ::WaitForSingleObject(event_, 20000) == WAIT_OBJECT_0; }
+    void Set() const { ::SetEvent(event_); }
+
+private:
+    HANDLE event_;
+};
+
 // The application's side of a DeviceDialog call; frees what the run handed back.
 struct DialogRecord
 {

@@ -5,6 +5,7 @@
 #include "com/module.h"
 #include "device/settings_store.h"
 #include "scan/scan_names.h"
+#include "support/unique.h"
 
 #include <sddl.h>
 
@@ -185,28 +186,159 @@ TEST_F(ScanTest, CompanionStartsShownInItsOwnFolder)
     EXPECT_EQ(0u, exitCode) << "the hidden host's checks failed";
 }
 
-// The companion's staging copies become the device's files, byte for byte; a copy it
-// was not handed (left by an earlier run, perhaps of another device) never does.
-TEST_F(ScanTest, StagingCopiesComeBack)
+// A staging copy the companion changed becomes the device's file, byte for byte; one it left
+// alone does not undo what the Settings page applied during the run; a copy it was not
+// handed (left by an earlier run, perhaps of another device) never comes back.
+TEST_F(ScanTest, OnlyChangedStagingCopiesComeBack)
 {
     const std::string device = uiext2_test::DeviceFolder(deviceName_);
-    ::CreateDirectoryA((uiext2_test::CommonDocumentsFolder() + "\\Velmora").c_str(), nullptr);
-    ::CreateDirectoryA((uiext2_test::CommonDocumentsFolder() + "\\Velmora\\WIA").c_str(), nullptr);
-    ::CreateDirectoryA(device.c_str(), nullptr);
-    ::CreateDirectoryA((uiext2_test::CommonDocumentsFolder() + "\\Velmora\\VT_WIA").c_str(), nullptr);
-    // Only the settings file exists, so the device is not provisioned again.
-    ASSERT_TRUE(uiext2_test::WriteFileText(device + "\\VT_TWAIN1.ini", "[Contents]\r\nUnit=1\r\n"));
-    ASSERT_TRUE(uiext2_test::WriteFileText(StagingFile("RegList.ini"), "[Scanner1]\r\nModel=another\r\n"));
+    const std::string settingsFile = device + "\\VT_TWAIN1.ini";
+    const struct
+    {
+        const char* name;
+        const char* companion; // before it lets the page apply
+        const char* compression;
+        const char* edited;
+    } cases[] = {{"companion changed nothing", "", "5", "(absent)"},
+                 {"companion edited", "edit:by the companion;", "1", "by the companion"}};
+    for (const auto& c : cases)
+    {
+        for (const char* folder : {"\\Velmora", "\\Velmora\\WIA", "\\Velmora\\VT_WIA"})
+            ::CreateDirectoryA((uiext2_test::CommonDocumentsFolder() + folder).c_str(), nullptr);
+        ::CreateDirectoryA(device.c_str(), nullptr);
+        // Only the settings file exists, so the device is not provisioned again.
+        ASSERT_TRUE(uiext2_test::WriteFileText(settingsFile, "[Contents]\r\nCompression=1\r\n"));
+        ASSERT_TRUE(uiext2_test::WriteFileText(StagingFile("RegList.ini"), "[Scanner1]\r\nModel=another\r\n"));
+        NamedEvent staged("uiext2 test staged"), applied("uiext2 test applied");
+        std::thread page(
+            [&]
+            {
+                if (staged.Wait())
+                    ::WritePrivateProfileStringA("Contents", "Compression", "5", settingsFile.c_str());
+                applied.Set();
+            });
+        DialogRecord record(Scanner(), output_);
+        const HRESULT result = RunDialog(std::string("connect;") + c.companion +
+                                             "signal:uiext2 test staged;await:uiext2 test applied;send:1134",
+                                         record.data);
+        page.join();
+        ASSERT_EQ(S_OK, result) << c.name;
 
-    DialogRecord record(Scanner(), output_);
-    ASSERT_EQ(S_OK, RunDialog("connect;edit:by the companion;send:1134", record.data));
+        std::string compression, edited = "(absent)";
+        uiext2_test::ReadIni(settingsFile, "Contents", "Compression", compression);
+        uiext2_test::ReadIni(settingsFile, "Companion", "Edited", edited);
+        EXPECT_EQ(c.compression, compression) << c.name;
+        EXPECT_EQ(c.edited, edited) << c.name;
+        if (*c.companion)
+        {
+            EXPECT_EQ(uiext2_test::FileText(StagingFile("VT_TWAIN1.ini")), uiext2_test::FileText(settingsFile));
+        }
+        EXPECT_FALSE(uiext2_test::FileExists(device + "\\RegList.ini")) << "another device's copy came back";
+        uiext2_test::RemoveDeviceFolder(deviceName_);
+    }
+}
 
-    const std::string settings = uiext2_test::FileText(device + "\\VT_TWAIN1.ini");
-    EXPECT_EQ(uiext2_test::FileText(StagingFile("VT_TWAIN1.ini")), settings);
-    std::string edited;
-    EXPECT_TRUE(uiext2_test::ReadIni(device + "\\VT_TWAIN1.ini", "Companion", "Edited", edited));
-    EXPECT_EQ("by the companion", edited);
-    EXPECT_FALSE(uiext2_test::FileExists(device + "\\RegList.ini")) << "another device's copy came back";
+// Starts a program and lets go of it at once.
+bool Start(const std::string& program, std::string commandLine)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    if (!::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &started))
+        return false;
+    ::CloseHandle(started.hThread);
+    ::CloseHandle(started.hProcess);
+    return true;
+}
+
+// A path on C: as a Unix shell sees it, quoted: under the Wine prefix's drive_c.
+std::string OnC(std::string path)
+{
+    char prefix[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return length && length < MAX_PATH ? "'" + std::string(prefix) + "/drive_c/" + path.substr(3) + "'" : "'/nowhere'";
+}
+
+// Runs `script` in a Unix shell: under Wine only the Unix side can make links. Wine cannot
+// wait for a Unix process, so the script leaves a marker.
+bool UnixShell(const std::string& script)
+{
+    const std::string marker = "C:\\uiext2-shell-done";
+    ::DeleteFileA(marker.c_str());
+    if (!Start("Z:\\bin\\sh", "sh -c \"" + script + "; touch " + OnC(marker) + "\""))
+        return false;
+    for (int i = 0; i < 400 && !uiext2_test::FileExists(marker); ++i)
+        ::Sleep(25);
+    return ::DeleteFileA(marker.c_str()) != FALSE;
+}
+
+// Every entry of a folder with its content, to see that nothing in it changed.
+std::string Snapshot(const std::string& folder)
+{
+    std::string all;
+    WIN32_FIND_DATAA found;
+    uiext2::UniqueFind find(::FindFirstFileA((folder + "\\*").c_str(), &found));
+    while (find &&
+           (all += std::string(found.cFileName) + "=" + uiext2_test::FileText(folder + "\\" + found.cFileName) + ";",
+            ::FindNextFileA(find.get(), &found)))
+    {
+    }
+    return all;
+}
+
+// A link planted in place of each of our shared folders, a hard link in place of a staging
+// copy, a link entry in the drop folder: the victim's folder stays as it was, and the scan
+// still delivers its pages.
+TEST_F(ScanTest, PlantedLinksLeadNowhere)
+{
+    const std::string docs = uiext2_test::CommonDocumentsFolder();
+    const std::string victim = FreshFolder("victim");
+    for (const char* name : {"image.1", "VT_TWAIN1.ini", "RegList.ini", "VTTwainPageLog.ini"})
+        ASSERT_TRUE(uiext2_test::WriteFileText(victim + "\\" + name, std::string("[Victim]\r\nFile=") + name + "\r\n"));
+    const std::string before = Snapshot(victim);
+    const auto link = [&](const std::string& at) {
+        return "mv " + OnC(docs + at) + " " + OnC(docs + at + ".aside") + "; ln -s " + OnC(victim) + " " +
+               OnC(docs + at);
+    };
+    const auto unlink = [&](const std::string& at)
+    { return "rm -f " + OnC(docs + at) + "; mv " + OnC(docs + at + ".aside") + " " + OnC(docs + at); };
+    const std::string device = "\\Velmora\\WIA\\" + deviceName_, staged = "\\Velmora\\VT_WIA\\VT_TWAIN1.ini";
+    const std::string dropLink = DropFolder() + "\\image.link";
+    const struct
+    {
+        const char* name;
+        std::string plant, undo;
+        const char* companion;
+    } cases[] = {
+        {"vendor folder", link("\\Velmora"), unlink("\\Velmora"), ""},
+        {"device folder", link(device), unlink(device), "edit:planted;"},
+        {"staging folder", link("\\Velmora\\VT_WIA"), unlink("\\Velmora\\VT_WIA"), ""},
+        {"drop folder", link("\\Velmora\\VT_WIA_COPY"), unlink("\\Velmora\\VT_WIA_COPY"), ""},
+        {"hard-linked staging copy", "ln -f " + OnC(victim + "\\VT_TWAIN1.ini") + " " + OnC(docs + staged), "",
+         "edit:planted;"},
+        {"link entry in the drop folder", "ln -s " + OnC(victim + "\\image.1") + " " + OnC(dropLink),
+         "rm -f " + OnC(dropLink), ""},
+    };
+    for (const auto& c : cases)
+    {
+        for (const char* folder : {"\\Velmora", "\\Velmora\\WIA", "\\Velmora\\VT_WIA", "\\Velmora\\VT_WIA_COPY"})
+            ::CreateDirectoryA((docs + folder).c_str(), nullptr);
+        ASSERT_TRUE(UnixShell(c.plant)) << c.name;
+        DialogRecord record(Scanner(), output_);
+        const HRESULT result =
+            RunDialog(std::string("connect;scan:1;") + c.companion + "send:2;send:1134", record.data);
+        ASSERT_TRUE(UnixShell(c.undo.empty() ? ":" : c.undo)) << c.name;
+        EXPECT_EQ(S_OK, result) << c.name;
+        EXPECT_EQ(1, record.data.lNumFiles) << c.name;
+        EXPECT_EQ(before, Snapshot(victim)) << c.name;
+        uiext2_test::RemoveFolder(DropFolder());
+        uiext2_test::RemoveDeviceFolder(deviceName_);
+        uiext2_test::RemoveFolder(tray_);
+        ::CreateDirectoryA(tray_.c_str(), nullptr);
+    }
+    uiext2_test::RemoveFolder(victim);
 }
 
 // A device name that cannot name a folder: no settings work at all, and still a scan.
@@ -317,17 +449,34 @@ TEST_F(ScanTest, SecondRunIsRefused)
     ExpectCleanedUp();
 }
 
-// No companion, or no pipe: the run cleans up and returns the platform's error; without
-// a pipe the companion is not started.
+// No pipe, because a run in another logon session holds its name: the run returns the
+// platform's error and touches nothing that session uses (its staging copies and drop
+// folder), nor the device's folder. No companion: the error, after a full clean-up.
 TEST_F(ScanTest, LaunchAndPipeFailuresAreReturned)
 {
-    HANDLE squatter = ::CreateNamedPipeA(uiext2::kCompanionPipeName, PIPE_ACCESS_INBOUND, 0, 1, 0, 0, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, squatter);
-    DialogRecord blocked(Scanner(), output_);
-    EXPECT_TRUE(FAILED(RunDialog("connect;send:1134", blocked.data)));
-    EXPECT_EQ("", Reported("Starts")) << "started without a pipe";
-    ::CloseHandle(squatter);
+    const std::string theirs = "[Contents]\r\nTheirs=1\r\n";
+    ::CreateDirectoryA((uiext2_test::CommonDocumentsFolder() + "\\Velmora").c_str(), nullptr);
+    ::CreateDirectoryA((uiext2_test::CommonDocumentsFolder() + "\\Velmora\\VT_WIA").c_str(), nullptr);
+    ::CreateDirectoryA(DropFolder().c_str(), nullptr);
+    ASSERT_TRUE(uiext2_test::WriteFileText(StagingFile("VT_TWAIN1.ini"), theirs));
+    ASSERT_TRUE(uiext2_test::WriteFileText(DropFolder() + "\\image.1", theirs));
+    {
+        NamedEvent held("uiext2 test held"), release("uiext2 test release");
+        ::SetEnvironmentVariableA("UIEXT2_COMPANION_SCRIPT",
+                                  "occupy;signal:uiext2 test held;await:uiext2 test release");
+        ASSERT_TRUE(Start(uiext2_test::InstalledCompanion::Path(), ""));
+        ASSERT_TRUE(held.Wait());
+        DialogRecord blocked(Scanner(), output_);
+        EXPECT_TRUE(FAILED(RunDialog("connect;send:1134", blocked.data)));
+        release.Set();
+    }
+    uiext2_test::InstalledCompanion::WaitUntilGone();
+    EXPECT_EQ("1", Reported("Starts")) << "started without a pipe";
+    EXPECT_EQ(theirs, uiext2_test::FileText(StagingFile("VT_TWAIN1.ini")));
+    EXPECT_EQ(theirs, uiext2_test::FileText(DropFolder() + "\\image.1"));
+    EXPECT_FALSE(uiext2_test::FolderExists(uiext2_test::DeviceFolder(deviceName_)));
     ExpectCleanedUp();
+    uiext2_test::RemoveFolder(DropFolder());
 
     ASSERT_TRUE(::DeleteFileA(uiext2_test::InstalledCompanion::Path().c_str()));
     DialogRecord missing(Scanner(), output_);

@@ -44,7 +44,8 @@ bool NamesDevice(HKEY scannerKey, const char* deviceName) noexcept
 
 // Moves DeviceData\ScannerAddress into the settings file. The registry value goes only once
 // the file holds it: a failed write (read-only file, full disk) keeps it for the next try.
-void MoveAddress(HKEY scannerKey, const char* settingsFile) noexcept
+// A device folder that is a link is refused: the address then stays in the registry.
+void MoveAddress(HKEY scannerKey, const char* deviceName) noexcept
 {
     UniqueHKey deviceData;
     if (::RegOpenKeyExA(scannerKey, "DeviceData", 0, kReadAndSet, deviceData.put()) != ERROR_SUCCESS)
@@ -52,7 +53,9 @@ void MoveAddress(HKEY scannerKey, const char* settingsFile) noexcept
     char address[64];
     if (!ReadRegistryText(deviceData.get(), "ScannerAddress", address, sizeof(address)) || address[0] == '\0')
         return;
-    if (::WritePrivateProfileStringA("Contents", "ScannerAddress", address, settingsFile))
+    HeldDeviceFolder folder;
+    if (OpenDeviceFolder(deviceName, false, folder) &&
+        WriteProfileStringReplacing(folder.device, kSettingsFileName, "Contents", "ScannerAddress", address))
         ::RegDeleteValueA(deviceData.get(), "ScannerAddress");
 }
 
@@ -90,7 +93,7 @@ void MigrateScannerAddress(const char* deviceName) noexcept
         if (NamesDevice(scannerKey.get(), deviceName))
         {
             // Only the first matching subkey counts, with or without an address.
-            MoveAddress(scannerKey.get(), device.settingsFile);
+            MoveAddress(scannerKey.get(), deviceName);
             return;
         }
     }

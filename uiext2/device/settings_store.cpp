@@ -31,30 +31,26 @@ bool SettingsFileAbsent(const char* path) noexcept
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// Existing folders are fine; any other failure shows up as a missing file later.
-void CreateFolderTree(const char* documentsRoot, const char* deviceFolder) noexcept
-{
-    char folder[MAX_PATH];
-    if (FormatPath(folder, sizeof(folder), "%s\\Velmora", documentsRoot))
-        ::CreateDirectoryA(folder, nullptr);
-    if (FormatPath(folder, sizeof(folder), "%s\\Velmora\\WIA", documentsRoot))
-        ::CreateDirectoryA(folder, nullptr);
-    ::CreateDirectoryA(deviceFolder, nullptr);
-    if (FormatPath(folder, sizeof(folder), "%s\\Velmora\\VT_WIA", documentsRoot))
-        ::CreateDirectoryA(folder, nullptr);
-}
-
-// Copies one template of the driver package over `target`. A missing template leaves the
-// target absent; the key written next then creates a file holding only that key.
-void CopyTemplate(const char* fileName, const char* target) noexcept
+// Puts a copy of the driver package's template `fileName` into the device folder, with one
+// key written into it first when `section` is given. Without the template the file holds
+// only that key; without a key either it is not made.
+void PlaceTemplateCopy(const OwnFolder& folder, const char* fileName, const char* section = nullptr,
+                       const char* key = nullptr, const char* value = nullptr) noexcept
 {
     char programRoot[MAX_PATH];
     char source[MAX_PATH];
-    if (ProgramFilesFolder(programRoot) &&
-        FormatPath(source, sizeof(source), "%s\\WIA Scanner\\USB2\\%s", programRoot, fileName))
-    {
-        ::CopyFileA(source, target, FALSE);
-    }
+    FileBytes bytes;
+    const bool copied = ProgramFilesFolder(programRoot) &&
+                        FormatPath(source, sizeof(source), "%s\\WIA Scanner\\USB2\\%s", programRoot, fileName) &&
+                        ReadFileBytes(source, bytes);
+    if (!copied && !section)
+        return;
+    ReplacementFile file(folder, fileName);
+    if (!file.Create(copied ? bytes.data() : nullptr, copied ? bytes.size() : 0))
+        return;
+    if (section)
+        ::WritePrivateProfileStringA(section, key, value, file.path());
+    file.Commit();
 }
 
 bool IsSystemLeadByte(unsigned char byte) noexcept
@@ -115,18 +111,46 @@ void ProvisionDeviceFolder(const char* deviceName, const char* modelName) noexce
     if (!SettingsFileAbsent(device.settingsFile))
         return;
 
-    CreateFolderTree(documentsRoot, device.folder);
+    HeldDeviceFolder held;
+    if (!OpenDeviceFolder(deviceName, true, held))
+        return;
+    OwnFolder staging; // made here for the scan runs; existing already is fine
+    staging.Open(held.vendor, "VT_WIA", true);
 
-    CopyTemplate(kSettingsFileName, device.settingsFile);
     char unit[16];
     std::snprintf(unit, sizeof(unit), "%d", DefaultUnit());
-    ::WritePrivateProfileStringA("Contents", "Unit", unit, device.settingsFile);
-
-    CopyTemplate(kScannerListFileName, device.scannerListFile);
+    PlaceTemplateCopy(held.device, kSettingsFileName, "Contents", "Unit", unit);
     // A null value would delete the key instead of writing it.
-    ::WritePrivateProfileStringA("Scanner1", "Model", modelName ? modelName : "", device.scannerListFile);
+    PlaceTemplateCopy(held.device, kScannerListFileName, "Scanner1", "Model", modelName ? modelName : "");
+    PlaceTemplateCopy(held.device, kPageLogFileName);
+}
 
-    CopyTemplate(kPageLogFileName, device.pageLogFile);
+bool OpenDeviceFolder(const char* deviceName, bool create, HeldDeviceFolder& held) noexcept
+{
+    char documentsRoot[MAX_PATH];
+    DevicePaths device;
+    return CommonDocumentsFolder(documentsRoot) &&
+           ComposeDevicePaths(documentsRoot, deviceName, device, IsSystemLeadByte) &&
+           held.root.OpenRoot(documentsRoot) && held.vendor.Open(held.root, "Velmora", create) &&
+           held.devices.Open(held.vendor, "WIA", create) && held.device.Open(held.devices, deviceName, create);
+}
+
+bool OpenDeviceFolderOf(const DeviceFilesRecord& files, HeldDeviceFolder& held) noexcept
+{
+    // The device name is the settings file's folder name; the record was composed from it.
+    char folder[MAX_PATH];
+    if (!FormatPath(folder, sizeof(folder), "%s", files.settingsFile))
+        return false;
+    char* const file = std::strrchr(folder, '\\');
+    if (!file)
+        return false;
+    *file = '\0';
+    const char* const name = std::strrchr(folder, '\\');
+    DevicePaths device;
+    char documentsRoot[MAX_PATH];
+    return name && CommonDocumentsFolder(documentsRoot) &&
+           ComposeDevicePaths(documentsRoot, name + 1, device, IsSystemLeadByte) &&
+           std::strcmp(device.settingsFile, files.settingsFile) == 0 && OpenDeviceFolder(name + 1, false, held);
 }
 
 int DefaultUnit() noexcept

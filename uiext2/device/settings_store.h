@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "device/path_rules.h"
+#include "device/safe_folder.h"
 
 namespace uiext2
 {
@@ -32,13 +33,30 @@ bool DevicePathsOf(const char* deviceName, DevicePaths& paths) noexcept;
 
 // On first sight of a device (its settings file truly absent): the folder tree, the three
 // template copies, Contents/Unit and Scanner1/Model. A settings file that exists but cannot
-// be opened (held unshared, denied) counts as present. Nothing for a refused name.
+// be opened (held unshared, denied) counts as present. Nothing for a refused name, nor
+// where one of the folders is a link. Each file is made under a temporary name with its key
+// and then renamed into place.
 void ProvisionDeviceFolder(const char* deviceName, const char* modelName) noexcept;
 
 // Moves a ScannerAddress left under the device's imaging-class registry key into the
 // device's settings file; the registry value is deleted only once the file holds it.
 // Nothing for a refused name.
 void MigrateScannerAddress(const char* deviceName) noexcept;
+
+// A device's settings folder and the folders above it, each held open while in use (see
+// safe_folder.h).
+struct HeldDeviceFolder
+{
+    OwnFolder root, vendor, devices, device;
+};
+
+// Opens <common documents>\Velmora\WIA\<device> and the folders above it, making them
+// first when `create` is set. False when the name is refused or any of them is a link or is
+// not where its path says: the device's settings are then left alone.
+bool OpenDeviceFolder(const char* deviceName, bool create, HeldDeviceFolder& held) noexcept;
+
+// The same for the folder of a DeviceFiles record's settings file.
+bool OpenDeviceFolderOf(const DeviceFilesRecord& files, HeldDeviceFolder& held) noexcept;
 
 // The common documents and program files folders, never created here. False when the
 // platform has none.

@@ -2,6 +2,7 @@
 #include "scan/run_environment.h"
 
 #include "device/path_rules.h"
+#include "device/safe_folder.h"
 #include "scan/scan_names.h"
 
 #include <cstring>
@@ -14,14 +15,18 @@ namespace
 
 constexpr int kMaxDropDeletions = 2001;
 
-// <documents>\Velmora and the folder `below` it (one of ours); existing folders are fine.
-void CreateVendorFolder(const char* documents, const char* below) noexcept
+// Our folders directly below <documents>\Velmora: "\Velmora\VT_WIA" names "VT_WIA".
+const char* LastName(const char* relative) noexcept
 {
-    char folder[MAX_PATH];
-    if (FormatPath(folder, sizeof(folder), "%s%s", documents, kVendorFolder))
-        ::CreateDirectoryA(folder, nullptr);
-    if (FormatPath(folder, sizeof(folder), "%s%s", documents, below))
-        ::CreateDirectoryA(folder, nullptr);
+    return std::strrchr(relative, '\\') + 1;
+}
+
+// <documents>\Velmora and the folder of ours below it, made when absent and held.
+bool OpenVendorFolder(OwnFolder& root, OwnFolder& vendor, OwnFolder& below, const char* relative) noexcept
+{
+    char documents[MAX_PATH];
+    return CommonDocumentsFolder(documents) && root.OpenRoot(documents) &&
+           vendor.Open(root, LastName(kVendorFolder), true) && below.Open(vendor, LastName(relative), true);
 }
 
 void SetText(HKEY key, const char* name, const char* text) noexcept
@@ -30,6 +35,8 @@ void SetText(HKEY key, const char* name, const char* text) noexcept
     // platform's A function still stores one when the byte after the text is a NUL.)
     ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(std::strlen(text)));
 }
+
+constexpr const char* kStagedFiles[] = {kSettingsFileName, kScannerListFileName, kPageLogFileName};
 
 } // namespace
 
@@ -58,48 +65,38 @@ void RunValues::Delete() noexcept
 
 bool StagingCopies::CopyOut(const DeviceFilesRecord& device) noexcept
 {
-    char documents[MAX_PATH];
-    if (!CommonDocumentsFolder(documents))
+    // The staging folder is made when the device is first provisioned; make sure it is still there.
+    if (!OpenDeviceFolderOf(device, device_) || !OpenVendorFolder(root_, vendor_, staging_, kStagingFolder))
         return false;
-    const char* const files[kFiles] = {kSettingsFileName, kScannerListFileName, kPageLogFileName};
-    const char* const sources[kFiles] = {device.settingsFile, device.scannerListFile, device.pageLogFile};
     for (int i = 0; i < kFiles; ++i)
     {
-        if (!FormatPath(staging_[i], MAX_PATH, "%s%s\\%s", documents, kStagingFolder, files[i]) ||
-            !FormatPath(device_[i], MAX_PATH, "%s", sources[i]))
-            return false;
+        FileBytes bytes;
+        copied_[i] =
+            ReadOwnFile(device_.device, kStagedFiles[i], bytes) && ReplaceOwnFile(staging_, kStagedFiles[i], bytes);
+        written_[i] = copied_[i] ? bytes.Fingerprint() : 0;
     }
-    // The folder is made when the device is first provisioned; make sure it is still there.
-    CreateVendorFolder(documents, kStagingFolder);
-    for (int i = 0; i < kFiles; ++i)
-        copied_[i] = ::CopyFileA(device_[i], staging_[i], FALSE) != FALSE;
     return true;
 }
 
 void StagingCopies::CopyBack() noexcept
 {
     for (int i = 0; i < kFiles; ++i)
-        if (copied_[i])
-            ::CopyFileA(staging_[i], device_[i], FALSE);
+    {
+        FileBytes bytes;
+        if (copied_[i] && ReadOwnFile(staging_, kStagedFiles[i], bytes) && bytes.Fingerprint() != written_[i])
+            ReplaceOwnFile(device_.device, kStagedFiles[i], bytes);
+    }
 }
 
-bool ImageDropFolderPath(char (&path)[MAX_PATH]) noexcept
+bool ImageDropFolder::Create() noexcept
 {
-    char documents[MAX_PATH];
-    return CommonDocumentsFolder(documents) && FormatPath(path, MAX_PATH, "%s%s", documents, kImageDropFolder);
+    return OpenVendorFolder(root_, vendor_, drop_, kImageDropFolder);
 }
 
-void CreateImageDropFolder() noexcept
-{
-    char documents[MAX_PATH];
-    if (CommonDocumentsFolder(documents))
-        CreateVendorFolder(documents, kImageDropFolder);
-}
-
-void EmptyImageDropFolder(const char* folder) noexcept
+void ImageDropFolder::Empty() noexcept
 {
     char pattern[MAX_PATH];
-    if (!FormatPath(pattern, sizeof(pattern), "%s\\image.*", folder))
+    if (!drop_.held() || !drop_.EntryPath("image.*", pattern))
         return;
     WIN32_FIND_DATAA entry;
     UniqueFind search(::FindFirstFileA(pattern, &entry));
@@ -108,14 +105,13 @@ void EmptyImageDropFolder(const char* folder) noexcept
         int deleted = 0;
         do
         {
-            char path[MAX_PATH];
-            if (FormatPath(path, sizeof(path), "%s\\%s", folder, entry.cFileName))
-                ::DeleteFileA(path);
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) // folders are not ours to delete
+                DeleteOwnEntry(drop_, entry.cFileName);
             ++deleted;
         } while (deleted < kMaxDropDeletions && ::FindNextFileA(search.get(), &entry));
     }
     search.reset();
-    ::RemoveDirectoryA(folder);
+    drop_.RemoveIfEmpty(vendor_);
 }
 
 } // namespace uiext2

@@ -23,30 +23,44 @@ private:
 };
 
 // The device's three settings files copied to the staging folder for the companion, and
-// the companion's copies brought back over them.
+// those the companion changed brought back over them. The device folder and the staging
+// folder are held for the whole run, and each copy replaces its directory entry (see
+// device/safe_folder.h): a link in place of either folder, or a hard link in place of a
+// copy, leads nowhere.
 class StagingCopies
 {
 public:
-    // False, with nothing copied, when the staging paths cannot be composed.
+    // False, with nothing copied, when either folder cannot be used.
     bool CopyOut(const DeviceFilesRecord& device) noexcept;
-    // Only the files that were copied out come back: a copy left from an earlier run, of
-    // another device perhaps, must never replace this device's settings.
+    // Only a copy that was copied out and that the companion changed comes back: an
+    // unchanged copy must not undo what the Settings page applied meanwhile, and a copy
+    // left from an earlier run, of another device perhaps, must never replace this
+    // device's settings.
     void CopyBack() noexcept;
 
 private:
     static constexpr int kFiles = 3;
-    char device_[kFiles][MAX_PATH] = {};
-    char staging_[kFiles][MAX_PATH] = {};
+    HeldDeviceFolder device_;
+    OwnFolder root_, vendor_, staging_;
+    unsigned long long written_[kFiles] = {}; // fingerprints of what CopyOut wrote
     bool copied_[kFiles] = {};
 };
 
-// The image drop folder: <common documents>\Velmora\VT_WIA_COPY. False when the common
-// documents folder is unknown.
-bool ImageDropFolderPath(char (&path)[MAX_PATH]) noexcept;
-void CreateImageDropFolder() noexcept;
+// The image drop folder, <common documents>\Velmora\VT_WIA_COPY, held while the run uses
+// it. A link in its place is not followed: the run goes without the folder.
+class ImageDropFolder
+{
+public:
+    // Makes (or finds) the folder; false when it cannot be used.
+    bool Create() noexcept;
 
-// Deletes the "image.*" entries of `folder`, at most 2001 of them (failed deletions
-// count too), then removes the folder, which stays while other entries remain.
-void EmptyImageDropFolder(const char* folder) noexcept;
+    // Deletes its "image.*" entries, at most 2001 of them (failed deletions count too),
+    // each through a handle on the entry itself, then removes the folder, which stays
+    // while other entries remain. Nothing when Create did not succeed.
+    void Empty() noexcept;
+
+private:
+    OwnFolder root_, vendor_, drop_;
+};
 
 } // namespace uiext2

@@ -55,15 +55,21 @@ public:
 
     HRESULT Run() noexcept
     {
+        // The pipe first, as the first instance of its name: its name, the staging folder
+        // and the drop folder are shared by every logon session on the machine, and a run
+        // in another session that holds the pipe holds them too. Then this run touches
+        // none of them and has nothing to clean up.
+        HRESULT hr = pipe_.Create();
+        if (FAILED(hr))
+            return hr;
+
         PrepareDevice();
         PublishRunValues();
         if (deviceKnown_)
             staging_.CopyOut(files_);
-        CreateImageDropFolder();
+        dropFolder_.Create();
 
-        HRESULT hr = pipe_.Create();
-        if (SUCCEEDED(hr))
-            hr = Launch();
+        hr = Launch();
         if (SUCCEEDED(hr))
         {
             hr = pipe_.WaitForClient(companion_.process(), wait_);
@@ -169,9 +175,7 @@ private:
         pipe_.Close();
         companion_.reset();
         staging_.CopyBack();
-        char dropFolder[MAX_PATH];
-        if (ImageDropFolderPath(dropFolder))
-            EmptyImageDropFolder(dropFolder);
+        dropFolder_.Empty();
         runValues_.Delete();
     }
 
@@ -181,6 +185,7 @@ private:
     DisabledOwner owner_; // after the owner is enabled again
     RunValues runValues_;
     StagingCopies staging_;
+    ImageDropFolder dropFolder_;
     DeviceFilesRecord files_{}; // this run's device, whatever an object or another run is bound to
     bool deviceKnown_ = false;
     CompanionPipe pipe_;
