@@ -6,6 +6,7 @@
 #include "device/settings_store.h"
 #include "scan/scan_names.h"
 #include "support/unique.h"
+#include "unix_side.h"
 
 #include <sddl.h>
 
@@ -238,56 +239,6 @@ TEST_F(ScanTest, OnlyChangedStagingCopiesComeBack)
     }
 }
 
-// Starts a program and lets go of it at once.
-bool Start(const std::string& program, std::string commandLine)
-{
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started = {};
-    if (!::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &started))
-        return false;
-    ::CloseHandle(started.hThread);
-    ::CloseHandle(started.hProcess);
-    return true;
-}
-
-// A path on C: as a Unix shell sees it, quoted: under the Wine prefix's drive_c.
-std::string OnC(std::string path)
-{
-    char prefix[MAX_PATH] = {};
-    const DWORD length = ::GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return length && length < MAX_PATH ? "'" + std::string(prefix) + "/drive_c/" + path.substr(3) + "'" : "'/nowhere'";
-}
-
-// Runs `script` in a Unix shell: under Wine only the Unix side can make links. Wine cannot
-// wait for a Unix process, so the script leaves a marker.
-bool UnixShell(const std::string& script)
-{
-    const std::string marker = "C:\\uiext2-shell-done";
-    ::DeleteFileA(marker.c_str());
-    if (!Start("Z:\\bin\\sh", "sh -c \"" + script + "; touch " + OnC(marker) + "\""))
-        return false;
-    for (int i = 0; i < 400 && !uiext2_test::FileExists(marker); ++i)
-        ::Sleep(25);
-    return ::DeleteFileA(marker.c_str()) != FALSE;
-}
-
-// Every entry of a folder with its content, to see that nothing in it changed.
-std::string Snapshot(const std::string& folder)
-{
-    std::string all;
-    WIN32_FIND_DATAA found;
-    uiext2::UniqueFind find(::FindFirstFileA((folder + "\\*").c_str(), &found));
-    while (find &&
-           (all += std::string(found.cFileName) + "=" + uiext2_test::FileText(folder + "\\" + found.cFileName) + ";",
-            ::FindNextFileA(find.get(), &found)))
-    {
-    }
-    return all;
-}
-
 // A link planted in place of each of our shared folders, a hard link in place of a staging
 // copy, a link entry in the drop folder: the victim's folder stays as it was, and the scan
 // still delivers its pages.
@@ -297,13 +248,17 @@ TEST_F(ScanTest, PlantedLinksLeadNowhere)
     const std::string victim = FreshFolder("victim");
     for (const char* name : {"image.1", "VT_TWAIN1.ini", "RegList.ini", "VTTwainPageLog.ini"})
         ASSERT_TRUE(uiext2_test::WriteFileText(victim + "\\" + name, std::string("[Victim]\r\nFile=") + name + "\r\n"));
-    const std::string before = Snapshot(victim);
-    const auto link = [&](const std::string& at) {
-        return "mv " + OnC(docs + at) + " " + OnC(docs + at + ".aside") + "; ln -s " + OnC(victim) + " " +
-               OnC(docs + at);
+    const std::string before = uiext2_test::Snapshot(victim);
+    const auto link = [&](const std::string& at)
+    {
+        return "mv " + uiext2_test::OnC(docs + at) + " " + uiext2_test::OnC(docs + at + ".aside") + "; ln -s " +
+               uiext2_test::OnC(victim) + " " + uiext2_test::OnC(docs + at);
     };
     const auto unlink = [&](const std::string& at)
-    { return "rm -f " + OnC(docs + at) + "; mv " + OnC(docs + at + ".aside") + " " + OnC(docs + at); };
+    {
+        return "rm -f " + uiext2_test::OnC(docs + at) + "; mv " + uiext2_test::OnC(docs + at + ".aside") + " " +
+               uiext2_test::OnC(docs + at);
+    };
     const std::string device = "\\Velmora\\WIA\\" + deviceName_, staged = "\\Velmora\\VT_WIA\\VT_TWAIN1.ini";
     const std::string dropLink = DropFolder() + "\\image.link";
     const struct
@@ -316,23 +271,25 @@ TEST_F(ScanTest, PlantedLinksLeadNowhere)
         {"device folder", link(device), unlink(device), "edit:planted;"},
         {"staging folder", link("\\Velmora\\VT_WIA"), unlink("\\Velmora\\VT_WIA"), ""},
         {"drop folder", link("\\Velmora\\VT_WIA_COPY"), unlink("\\Velmora\\VT_WIA_COPY"), ""},
-        {"hard-linked staging copy", "ln -f " + OnC(victim + "\\VT_TWAIN1.ini") + " " + OnC(docs + staged), "",
+        {"hard-linked staging copy",
+         "ln -f " + uiext2_test::OnC(victim + "\\VT_TWAIN1.ini") + " " + uiext2_test::OnC(docs + staged), "",
          "edit:planted;"},
-        {"link entry in the drop folder", "ln -s " + OnC(victim + "\\image.1") + " " + OnC(dropLink),
-         "rm -f " + OnC(dropLink), ""},
+        {"link entry in the drop folder",
+         "ln -s " + uiext2_test::OnC(victim + "\\image.1") + " " + uiext2_test::OnC(dropLink),
+         "rm -f " + uiext2_test::OnC(dropLink), ""},
     };
     for (const auto& c : cases)
     {
         for (const char* folder : {"\\Velmora", "\\Velmora\\WIA", "\\Velmora\\VT_WIA", "\\Velmora\\VT_WIA_COPY"})
             ::CreateDirectoryA((docs + folder).c_str(), nullptr);
-        ASSERT_TRUE(UnixShell(c.plant)) << c.name;
+        ASSERT_TRUE(uiext2_test::UnixShell(c.plant)) << c.name;
         DialogRecord record(Scanner(), output_);
         const HRESULT result =
             RunDialog(std::string("connect;scan:1;") + c.companion + "send:2;send:1134", record.data);
-        ASSERT_TRUE(UnixShell(c.undo.empty() ? ":" : c.undo)) << c.name;
+        ASSERT_TRUE(uiext2_test::UnixShell(c.undo.empty() ? ":" : c.undo)) << c.name;
         EXPECT_EQ(S_OK, result) << c.name;
         EXPECT_EQ(1, record.data.lNumFiles) << c.name;
-        EXPECT_EQ(before, Snapshot(victim)) << c.name;
+        EXPECT_EQ(before, uiext2_test::Snapshot(victim)) << c.name;
         uiext2_test::RemoveFolder(DropFolder());
         uiext2_test::RemoveDeviceFolder(deviceName_);
         uiext2_test::RemoveFolder(tray_);
@@ -464,7 +421,7 @@ TEST_F(ScanTest, LaunchAndPipeFailuresAreReturned)
         NamedEvent held("uiext2 test held"), release("uiext2 test release");
         ::SetEnvironmentVariableA("UIEXT2_COMPANION_SCRIPT",
                                   "occupy;signal:uiext2 test held;await:uiext2 test release");
-        ASSERT_TRUE(Start(uiext2_test::InstalledCompanion::Path(), ""));
+        ASSERT_TRUE(uiext2_test::StartProgram(uiext2_test::InstalledCompanion::Path(), ""));
         ASSERT_TRUE(held.Wait());
         DialogRecord blocked(Scanner(), output_);
         EXPECT_TRUE(FAILED(RunDialog("connect;send:1134", blocked.data)));

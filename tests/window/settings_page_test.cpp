@@ -3,6 +3,7 @@
 // clicking produce, and the file as applying or cancelling leaves it.
 #include "properties_host.h"
 #include "sheet_harness.h"
+#include "unix_side.h"
 #include "user_measure.h"
 
 #include <gtest/gtest.h>
@@ -260,6 +261,43 @@ TEST_F(SettingsPage, ShowsTheLoginAsStored)
         EXPECT_EQ(longName.substr(0, 64), Text(kUserName));
         EXPECT_EQ("123456789012345", Text(kAccountId));
     }
+}
+
+// Another local user's links where the page writes: a second name of the settings file that
+// leads into their folder, and their folder in place of the device's. Applying writes into
+// neither: the file's own entry is replaced, and a folder that is a link is left alone.
+TEST_F(SettingsPage, ApplyWritesThroughNoPlantedLink)
+{
+    const std::string settings = host_.settingsFile();
+    const std::string device = settings.substr(0, settings.rfind('\\'));
+    const std::string victim = uiext2_test::CommonDocumentsFolder() + "\\uiext2 window victim";
+    ::CreateDirectoryA(victim.c_str(), nullptr);
+    ASSERT_TRUE(uiext2_test::WriteFileText(victim + "\\VT_TWAIN1.ini", "[Victim]\r\nFile=theirs\r\n"));
+    const std::string before = uiext2_test::Snapshot(victim);
+    using uiext2_test::OnC;
+    const struct
+    {
+        const char* name;
+        std::string plant, undo;
+        const char* applied; // Compression in the device's file afterwards
+    } rows[] = {
+        {"hard-linked settings file", "ln -f " + OnC(victim + "\\VT_TWAIN1.ini") + " " + OnC(settings), ":", "4"},
+        {"linked device folder",
+         "mv " + OnC(device) + " " + OnC(device + ".aside") + "; ln -s " + OnC(victim) + " " + OnC(device),
+         "rm -f " + OnC(device) + "; mv " + OnC(device + ".aside") + " " + OnC(device), "1"},
+    };
+    for (const auto& row : rows)
+    {
+        Store("Contents", "Compression", "1");
+        Open();
+        Type(kColor, "4");
+        ASSERT_TRUE(uiext2_test::UnixShell(row.plant)) << row.name;
+        sheet_->Apply();
+        ASSERT_TRUE(uiext2_test::UnixShell(row.undo)) << row.name;
+        EXPECT_EQ(before, uiext2_test::Snapshot(victim)) << row.name;
+        EXPECT_EQ(row.applied, Stored("Compression")) << row.name;
+    }
+    uiext2_test::RemoveFolder(victim);
 }
 
 // This process without a cryptographic provider: HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER

@@ -153,6 +153,18 @@ bool OpenDeviceFolderOf(const DeviceFilesRecord& files, HeldDeviceFolder& held) 
            std::strcmp(device.settingsFile, files.settingsFile) == 0 && OpenDeviceFolder(name + 1, false, held);
 }
 
+SettingsFileEdit::SettingsFileEdit(const DeviceFilesRecord& files) noexcept
+    : opened_(OpenDeviceFolderOf(files, held_)), copy_(held_.device, kSettingsFileName), begun_(false)
+{
+    if (!opened_)
+        return;
+    // A settings file that is not plainly ours (a link, or a file with a second name
+    // somewhere else) is not read: its copy then holds only what the page writes.
+    FileBytes bytes;
+    const bool read = ReadOwnFile(held_.device, kSettingsFileName, bytes);
+    begun_ = copy_.Create(read ? bytes.data() : nullptr, read ? bytes.size() : 0);
+}
+
 int DefaultUnit() noexcept
 {
     UniqueHKey international;

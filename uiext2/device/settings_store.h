@@ -58,6 +58,29 @@ bool OpenDeviceFolder(const char* deviceName, bool create, HeldDeviceFolder& hel
 // The same for the folder of a DeviceFiles record's settings file.
 bool OpenDeviceFolderOf(const DeviceFilesRecord& files, HeldDeviceFolder& held) noexcept;
 
+// A change of a device's settings file, made on a copy in the device's folder that then
+// replaces the file's entry: the Settings page writes through a link nobody planted into no
+// other file, and never into a folder that is not plainly ours.
+class SettingsFileEdit
+{
+public:
+    explicit SettingsFileEdit(const DeviceFilesRecord& files) noexcept;
+    SettingsFileEdit(const SettingsFileEdit&) = delete;
+    SettingsFileEdit& operator=(const SettingsFileEdit&) = delete;
+
+    // The copy, for the private-profile writes; null when the edit could not begin (the
+    // device's folder is a link or gone, or no copy could be made there).
+    const char* path() const noexcept { return begun_ ? copy_.path() : nullptr; }
+    // Puts the copy in place of the settings file; false when it is not in place.
+    bool Commit() noexcept { return begun_ && copy_.Commit(); }
+
+private:
+    HeldDeviceFolder held_;
+    bool opened_;
+    ReplacementFile copy_;
+    bool begun_;
+};
+
 // The common documents and program files folders, never created here. False when the
 // platform has none.
 bool CommonDocumentsFolder(char (&path)[MAX_PATH]) noexcept;

@@ -62,9 +62,9 @@ void ReadText(HWND dialog, const char* key, char* text, DWORD size) noexcept
     ::GetPrivateProfileStringA(kAuthentication, key, "", text, size, SettingsFile(dialog));
 }
 
-void Write(HWND dialog, const char* section, const char* key, const char* text) noexcept
+void Write(const char* file, const char* section, const char* key, const char* text) noexcept
 {
-    ::WritePrivateProfileStringA(section, key, text, SettingsFile(dialog));
+    ::WritePrivateProfileStringA(section, key, text, file);
 }
 
 // The scratch area the password cipher wipes and releases; null when memory is short, and
@@ -224,7 +224,7 @@ void Command(HWND dialog, WORD control, WORD notification) noexcept
 
 // 0 (also empty or not a number) is written as the lowest level, anything above the range as
 // the highest.
-void SaveLevel(HWND dialog, int edit, const char* key) noexcept
+void SaveLevel(HWND dialog, const char* file, int edit, const char* key) noexcept
 {
     UINT level = ::GetDlgItemInt(dialog, edit, nullptr, FALSE);
     if (level < kLowestLevel)
@@ -233,18 +233,26 @@ void SaveLevel(HWND dialog, int edit, const char* key) noexcept
         level = kHighestLevel;
     char text[4] = {};
     std::snprintf(text, sizeof(text), "%u", level);
-    Write(dialog, kContents, key, text);
+    Write(file, kContents, key, text);
 }
 
-// All eight keys, every time, changed or not, in this order.
+// All eight keys, every time, changed or not, in this order, into a copy of the file that
+// then takes its place. Where the device's folder is not plainly ours, nothing is written.
 void Save(HWND dialog) noexcept
 {
-    SaveLevel(dialog, IDC_COLOR_LEVEL, "Compression");
-    SaveLevel(dialog, IDC_GRAY_LEVEL, "CompressionGray");
-    Write(dialog, kContents, "Unit", IsChecked(dialog, IDC_UNIT_INCH) ? "1" : "0");
+    const BoundDevice* device = PageDevice(dialog);
+    if (!device)
+        return;
+    SettingsFileEdit edit(device->files);
+    const char* file = edit.path();
+    if (!file)
+        return;
+    SaveLevel(dialog, file, IDC_COLOR_LEVEL, "Compression");
+    SaveLevel(dialog, file, IDC_GRAY_LEVEL, "CompressionGray");
+    Write(file, kContents, "Unit", IsChecked(dialog, IDC_UNIT_INCH) ? "1" : "0");
 
     const bool login = IsChecked(dialog, IDC_AUTH);
-    Write(dialog, kAuthentication, "Auth", login ? "1" : "0");
+    Write(file, kAuthentication, "Auth", login ? "1" : "0");
     char userName[kUserNameSize] = {};
     char password[PasswordFieldSize] = {};
     if (login)
@@ -252,20 +260,21 @@ void Save(HWND dialog) noexcept
         ::GetDlgItemTextA(dialog, IDC_USER_NAME, userName, sizeof(userName));
         ::GetDlgItemTextA(dialog, IDC_PASSWORD, password, sizeof(password));
     }
-    Write(dialog, kAuthentication, "UserName", userName);
+    Write(file, kAuthentication, "UserName", userName);
     // The empty password too: its stored form is not empty. A password the cipher could not
     // turn into its stored form is never written in clear into a file every local user can
     // read: the stored one stays as it was.
     if (TransformPasswordField(1, password, PasswordScratch()))
-        Write(dialog, kAuthentication, "Password", password);
+        Write(file, kAuthentication, "Password", password);
     ::SecureZeroMemory(password, sizeof(password));
 
     const bool account = IsChecked(dialog, IDC_ACCOUNT);
-    Write(dialog, kAuthentication, "Account", account ? "1" : "0");
+    Write(file, kAuthentication, "Account", account ? "1" : "0");
     char id[kAccountIdSize] = {};
     if (account)
         ::GetDlgItemTextA(dialog, IDC_ACCOUNT_ID, id, sizeof(id));
-    Write(dialog, kAuthentication, "ID", id);
+    Write(file, kAuthentication, "ID", id);
+    edit.Commit();
 }
 
 } // namespace
