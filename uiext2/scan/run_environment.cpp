@@ -70,10 +70,16 @@ bool StagingCopies::CopyOut(const DeviceFilesRecord& device) noexcept
         return false;
     for (int i = 0; i < kFiles; ++i)
     {
-        FileBytes bytes;
-        copied_[i] =
-            ReadOwnFile(device_.device, kStagedFiles[i], bytes) && ReplaceOwnFile(staging_, kStagedFiles[i], bytes);
-        written_[i] = copied_[i] ? bytes.Fingerprint() : 0;
+        FileBytes bytes, staged;
+        if (!ReadOwnFile(device_.device, kStagedFiles[i], bytes))
+            continue;
+        // The copies stay between runs: one that already holds the device's file, and is a
+        // plain file of ours, is handed over as it is rather than written again.
+        const std::uint64_t fingerprint = bytes.Fingerprint();
+        copied_[i] = (ReadOwnFile(staging_, kStagedFiles[i], staged) && staged.Fingerprint() == fingerprint &&
+                      staged.size() == bytes.size() && std::memcmp(staged.data(), bytes.data(), bytes.size()) == 0) ||
+                     ReplaceOwnFile(staging_, kStagedFiles[i], bytes);
+        written_[i] = copied_[i] ? fingerprint : 0;
     }
     return true;
 }
