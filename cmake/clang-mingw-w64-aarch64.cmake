@@ -23,12 +23,11 @@ set(CMAKE_C_COMPILER ${_toolchain}/bin/${UIEXT2_MINGW_TRIPLE}-clang)
 set(CMAKE_CXX_COMPILER ${_toolchain}/bin/${UIEXT2_MINGW_TRIPLE}-clang++)
 set(CMAKE_C_FLAGS_INIT "-Wno-unused-command-line-argument")
 set(CMAKE_CXX_FLAGS_INIT "-Wno-unused-command-line-argument")
-# GNU windres has no ARM64 target. llvm-windres preprocesses with clang against the same
-# sysroot, and reads the resource scripts as UTF-8 only when told: it ignores their
-# code-page pragma.
-find_program(UIEXT2_LLVM_WINDRES NAMES llvm-windres-19 llvm-windres REQUIRED)
-set(CMAKE_RC_COMPILER ${UIEXT2_LLVM_WINDRES})
-set(CMAKE_RC_FLAGS_INIT "--target=${UIEXT2_MINGW_TRIPLE} -c 65001 --preprocessor-arg=--sysroot=${_toolchain}/sysroot")
+# GNU windres has no ARM64 target: llvm-windres, through a wrapper that gives its clang
+# preprocessor the sysroot. It reads the resource scripts as UTF-8 only when told: it ignores
+# their code-page pragma.
+set(CMAKE_RC_COMPILER ${_toolchain}/bin/${UIEXT2_MINGW_TRIPLE}-windres)
+set(CMAKE_RC_FLAGS_INIT "-c 65001")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-pthread")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-pthread")
 # The release build's tools, of the same LLVM, which know ARM64 PE files.

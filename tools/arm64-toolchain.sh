@@ -131,7 +131,14 @@ exec $tool-$llvm_major --target=$triple --sysroot="\$here/sysroot" -resource-dir
 EOF
         chmod +x "$dir/$triple-$tool"
     done
-    for tool in ar ranlib dlltool nm objcopy strip windres rc readobj; do
+    # The resource compiler preprocesses with clang, which must see the same sysroot.
+    cat >"$dir/$triple-windres" <<EOF
+#!/bin/sh
+here=\$(dirname "\$(readlink -f "\$0")")/..
+exec llvm-windres-$llvm_major --target=$triple --preprocessor-arg=--sysroot="\$here/sysroot" "\$@"
+EOF
+    chmod +x "$dir/$triple-windres"
+    for tool in ar ranlib dlltool nm objcopy strip readobj; do
         ln -sf "$(command -v llvm-$tool-$llvm_major || echo /usr/lib/llvm-$llvm_major/bin/llvm-$tool)" "$dir/$triple-$tool"
     done
     # clang's own headers, the target's compiler-rt builtins installed beside them below.
@@ -166,9 +173,9 @@ build_headers() {
     make -j"$jobs" install >/dev/null
 }
 
-autotools_env() {
+autotools_env() { # the wrappers on PATH too: configure looks for $triple-windres there
     export CC=$tc/bin/$triple-clang CXX=$tc/bin/$triple-clang++ AR=$tc/bin/$triple-ar \
-        RANLIB=$tc/bin/$triple-ranlib DLLTOOL=$tc/bin/$triple-dlltool
+        RANLIB=$tc/bin/$triple-ranlib DLLTOOL=$tc/bin/$triple-dlltool PATH=$tc/bin:$PATH
 }
 
 build_crt() {
@@ -335,8 +342,10 @@ root_locales() {
 }
 
 check_root() { # Wine starts a program in a new prefix
-    in_new_root env WINEPREFIX=/tmp/probe-prefix WINEDEBUG=-all wine cmd.exe /c echo arm64-wine-ok |
-        tee /dev/stderr | grep -q arm64-wine-ok
+    local said
+    said=$(in_new_root env WINEPREFIX=/tmp/probe-prefix WINEDEBUG=-all wine cmd.exe /c echo arm64-wine-ok)
+    echo "$said"
+    case "$said" in *arm64-wine-ok*) ;; *) return 1 ;; esac
     in_new_root sh -c 'wineserver -k; rm -rf /tmp/probe-prefix' || true
 }
 
@@ -407,6 +416,14 @@ case "$command" in
         flock "$apt_lock"
         prepare_common
         exec {apt_lock}>&-
+        if [ "$command" = prepare ]; then
+            # The root is made mostly of downloads and of one emulated process at a time: it
+            # is made beside the toolchain, then found whole by the call after the wait.
+            (locked root make_root) &
+            root_job=$!
+            locked toolchain make_toolchain
+            wait "$root_job" || die "the arm64 root"
+        fi
         if [ "$command" != root ]; then locked toolchain make_toolchain; fi
         if [ "$command" != toolchain ]; then locked root make_root; fi
         ln -sfn "$(basename "${toolchain_dir:-$(latest_complete toolchain)}")" "$cache_base/toolchain.new" 2>/dev/null &&
