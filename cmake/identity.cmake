@@ -11,6 +11,14 @@ set(UIEXT2_DESCRIPTION "WIA 2.0 scanner user-interface extension")
 # locks: the object must be created in, and called from, the caller's apartment.
 set(UIEXT2_THREADING_MODEL "Apartment")
 
+# The architectures the release ships, as INF decorations name them, and this build's own.
+set(UIEXT2_ARCHITECTURES amd64 arm64)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(ARM64|aarch64|arm64)$")
+    set(UIEXT2_ARCHITECTURE arm64)
+else()
+    set(UIEXT2_ARCHITECTURE amd64)
+endif()
+
 get_filename_component(UIEXT2_DLL_BASENAME ${UIEXT2_DLL_NAME} NAME_WE)
 
 # The class ID as a C initializer, {0x2bca3e51, 0x192d, 0x430d, {0x9d, 0x2e, ...}}.

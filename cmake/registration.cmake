@@ -29,7 +29,10 @@ function(uiext2_registration_fields row dll)
 endfunction()
 
 # The INF fragment: the DeviceData line, the AddReg and CopyFiles sections and the install
-# directives, the DLL copied to the system folder (DIRID 11).
+# directives, the DLL copied to the system folder (DIRID 11). The install directives and the
+# source files are decorated for each architecture the package ships (UIEXT2_ARCHITECTURES):
+# Windows installs the section of its own, and takes that architecture's DLL from the
+# folder of the same name on the package's disk.
 function(uiext2_write_inf_fragment path)
     set(nl "\r\n")
     set(addreg "")
@@ -41,19 +44,23 @@ function(uiext2_write_inf_fragment path)
             string(APPEND addreg "HKCR,\"${key}\",\"${name}\",0x00000000,\"${data}\"${nl}")
         endif()
     endforeach()
+    set(install "")
+    set(sources "")
+    foreach(arch IN LISTS UIEXT2_ARCHITECTURES)
+        string(APPEND install "[uiext2.Install.NT${arch}]${nl}CopyFiles=uiext2.CopyFiles${nl}AddReg=uiext2.AddReg${nl}${nl}")
+        string(APPEND sources "${nl}[SourceDisksFiles.${arch}]${nl}${UIEXT2_DLL_NAME}=1,${arch}${nl}")
+    endforeach()
     file(WRITE ${path}
         "; ${UIEXT2_DLL_NAME} ${PROJECT_VERSION}: what a scanner driver's INF takes to install the${nl}"
         "; WIA 2.0 user-interface extension. Merge each section into the driver's INF: the${nl}"
         "; DeviceData line into the device's DeviceData section, the directives of${nl}"
-        "; [uiext2.Install] into its DDInstall section, the other sections as they are.${nl}"
+        "; [uiext2.Install.NT<architecture>] into its DDInstall section of that architecture,${nl}"
+        "; the other sections as they are.${nl}"
         "${nl}"
         "[uiext2.DeviceData]${nl}"
         "UI Class ID={${UIEXT2_CLSID}}${nl}"
         "${nl}"
-        "[uiext2.Install]${nl}"
-        "CopyFiles=uiext2.CopyFiles${nl}"
-        "AddReg=uiext2.AddReg${nl}"
-        "${nl}"
+        "${install}"
         "[uiext2.AddReg]${nl}"
         "${addreg}"
         "${nl}"
@@ -62,9 +69,7 @@ function(uiext2_write_inf_fragment path)
         "${nl}"
         "[DestinationDirs]${nl}"
         "uiext2.CopyFiles=11${nl}"
-        "${nl}"
-        "[SourceDisksFiles]${nl}"
-        "${UIEXT2_DLL_NAME}=1${nl}")
+        "${sources}")
 endfunction()
 
 # The .reg file: the same entries, the DLL in the system folder of a test machine whose

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
 #   native pure logic under AddressSanitizer/UndefinedBehaviorSanitizer, a short fuzz run,
-#   the DLL with clang as a second compiler, then the DLL and its tests under Wine, and last
-#   the signed release archive, signed with a throwaway certificate.
+#   the DLL with clang as a second compiler, then the DLL and its tests under Wine, the same
+#   for ARM64 under ARM64 Wine, and last the signed release archive of both architectures,
+#   signed with a throwaway certificate.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,6 +28,17 @@ echo "== windows: the DLL and its tests under Wine"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
 ctest --preset windows
+
+echo "== arm64: the DLL and its tests for ARM64, under ARM64 Wine"
+lane=$SECONDS
+# The toolchain and the arm64 root come from a cache outside the repository, made once.
+arm64=$(bash tools/arm64-toolchain.sh prepare)
+export ${arm64?}
+cmake --preset arm64 >/dev/null
+cmake --build --preset arm64 -j"$jobs"
+bash tools/arm64-toolchain.sh run . ctest --preset arm64
+ctest --preset arm64-host
+echo "arm64 lane: $((SECONDS - lane)) s"
 
 echo "== release: the archive, its signed DLL tested under Wine"
 # CI has no certificate of its own: a throwaway self-signed one proves the signing step.

@@ -16,8 +16,10 @@ for name in $imports; do
     esac
 done
 
-# The export table lists "[Ordinal/Name Pointer] Table" rows as "[   n] Name".
-exports=$(printf '%s\n' "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^[[:space:]]*\[[[:space:]]*[0-9]*\][[:space:]]*//p' | sort)
+# GNU objdump lists the export table's "[Ordinal/Name Pointer] Table" rows as "[   n] Name";
+# llvm-objdump (the ARM64 build's, GNU objdump has no ARM64 PE) as "n  0xRVA  Name".
+exports=$( (printf '%s\n' "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^[[:space:]]*\[[[:space:]]*[0-9]*\][[:space:]]*//p'
+            printf '%s\n' "$dump" | sed -n '/^Export Table:/,/^$/p' | sed -n 's/^[[:space:]]*[0-9][0-9]*[[:space:]]*0x[0-9a-f]*[[:space:]]*//p') | sort)
 echo "exports:"; printf '  %s\n' $exports
 expected=$(printf '%s\n' DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer)
 if [ "$exports" != "$expected" ]; then

@@ -87,12 +87,16 @@ private:
 // with the build's output folder as the package's source disk.
 bool InstallFromInf(const InfFragment& inf)
 {
+    // The install section decorated for this process's architecture, as Windows picks it.
+    char section[LINE_LEN];
+    if (!::SetupDiGetActualSectionToInstallA(inf.get(), "uiext2.Install", section, sizeof section, nullptr, nullptr))
+        return false;
     // INVALID_HANDLE_VALUE as the progress window: no progress dialog, no prompts.
     void* context =
         ::SetupInitDefaultQueueCallbackEx(nullptr, reinterpret_cast<HWND>(INVALID_HANDLE_VALUE), 0, 0, nullptr);
-    const BOOL done = ::SetupInstallFromInfSectionA(
-        nullptr, inf.get(), "uiext2.Install", SPINST_FILES | SPINST_REGISTRY, nullptr, ProgramFolder().c_str(),
-        SP_COPY_NEWER_OR_SAME, ::SetupDefaultQueueCallbackA, context, nullptr, nullptr);
+    const BOOL done = ::SetupInstallFromInfSectionA(nullptr, inf.get(), section, SPINST_FILES | SPINST_REGISTRY,
+                                                    nullptr, ProgramFolder().c_str(), SP_COPY_NEWER_OR_SAME,
+                                                    ::SetupDefaultQueueCallbackA, context, nullptr, nullptr);
     ::SetupTermDefaultQueueCallback(context);
     return done != FALSE;
 }

@@ -20,7 +20,7 @@ const HRESULT kTruncated = static_cast<HRESULT>(0x8007007A); // STRSAFE_E_INSUFF
 class ItemTransfer : public ScanTest
 {
 protected:
-    fakes::Scanner scanner = fakes::MakeScanner(Setup(2));
+    fakes::Scanner scanner = fakes::MakeScanner(DeviceSetup(2));
     std::wstring Folder() const { return Wide(output_); }
 };
 

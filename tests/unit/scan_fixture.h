@@ -141,8 +141,9 @@ protected:
             ::CoUninitialize();
     }
 
-    // A scanner of this test's device with `images` pages of its own.
-    fakes::ScannerSetup Setup(ULONG images) const
+    // A scanner of this test's device with `images` pages of its own (not "Setup": that name
+    // is GoogleTest's trap for a misspelt SetUp, which this would hide).
+    fakes::ScannerSetup DeviceSetup(ULONG images) const
     {
         fakes::ScannerSetup setup;
         setup.deviceName = Wide(deviceName_);
@@ -153,7 +154,7 @@ protected:
     // The simulated scanner of this test, presenting the tray's pages.
     IWiaItem2* Scanner()
     {
-        fakes::ScannerSetup setup = Setup(0);
+        fakes::ScannerSetup setup = DeviceSetup(0);
         setup.trayFolder = Wide(tray_);
         if (!scanner_.root)
             scanner_ = fakes::MakeScanner(setup);

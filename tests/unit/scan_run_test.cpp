@@ -301,7 +301,7 @@ TEST_F(ScanTest, PlantedLinksLeadNowhere)
 // A device name that cannot name a folder: no settings work at all, and still a scan.
 TEST_F(ScanTest, UnusableDeviceNameStillScans)
 {
-    fakes::ScannerSetup setup = Setup(0);
+    fakes::ScannerSetup setup = DeviceSetup(0);
     setup.deviceName = L"Scanner: \\ / *";
     setup.trayFolder = Wide(tray_);
     scanner_ = fakes::MakeScanner(setup);
@@ -343,11 +343,11 @@ INSTANTIATE_TEST_SUITE_P(Entries, ImageDropFolder,
 // Only the children of the root's first folder child are pages.
 TEST_F(ScanTest, ItemWalkLooksOnlyAtTheFirstFolder)
 {
-    fakes::Scanner noFolder = fakes::MakeScanner(Setup(2));
+    fakes::Scanner noFolder = fakes::MakeScanner(DeviceSetup(2));
     noFolder.root->children = {noFolder.flatbed};
-    fakes::Scanner emptyFolder = fakes::MakeScanner(Setup(0));
-    fakes::Scanner twoFolders = fakes::MakeScanner(Setup(1));
-    fakes::Scanner second = fakes::MakeScanner(Setup(2));
+    fakes::Scanner emptyFolder = fakes::MakeScanner(DeviceSetup(0));
+    fakes::Scanner twoFolders = fakes::MakeScanner(DeviceSetup(1));
+    fakes::Scanner second = fakes::MakeScanner(DeviceSetup(2));
     twoFolders.root->children.push_back(second.folder);
     const struct
     {

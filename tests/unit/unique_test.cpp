@@ -45,7 +45,8 @@ TEST_F(UniqueTest, MoveTransfersOwnership)
     UniqueFake c(2);
     c = std::move(b); // closes 2, takes 1
     EXPECT_EQ(std::vector<int>{2}, g_closed);
-    c = std::move(c); // self-move keeps the value
+    UniqueFake& same = c; // a self-move on purpose, which clang would flag if written plainly
+    c = std::move(same);  // self-move keeps the value
     EXPECT_EQ(1, c.get());
     c.reset();
     EXPECT_EQ((std::vector<int>{2, 1}), g_closed);
