@@ -448,6 +448,11 @@ case "$command" in
             mkdir -p "$r$checkout" && mount --bind "$checkout" "$r$checkout"
             IFS=:; for b in $UIEXT2_ARM64_BINDS; do [ -d "$b" ] && mkdir -p "$r$b" && mount --bind "$b" "$r$b"; done; unset IFS
             if [ -n "$modules" ]; then mkdir -p "$r$modules" && mount --bind -o ro "$modules" "$r$modules"; fi
+            # The faces the Wine prefixes pin (Wine'"'"'s own fonts, a CJK face) are data, not
+            # code: the host'"'"'s, which tools/install-deps.sh installs, serve the root as well.
+            for f in /usr/share/wine/fonts /usr/share/fonts/truetype/wqy; do
+                [ -d "$f" ] && mkdir -p "$r$f" && mount --bind -o ro "$f" "$r$f"
+            done
             exec chroot "$r" sh -c "cd \"\$0\" && exec \"\$@\"" "$dir" "$@"' \
             sh "$root_dir/fs" "$checkout" "$modules" "$PWD" "$@"
         ;;

@@ -31,12 +31,20 @@ std::string OnC(std::string path)
     return length && length < MAX_PATH ? "'" + std::string(prefix) + "/drive_c/" + path.substr(3) + "'" : "'/nowhere'";
 }
 
-// Wine cannot wait for a Unix process, so the script leaves a marker.
+// Wine cannot wait for a Unix process, so the script leaves a marker. Nor is there a Windows
+// process behind it whose handles could be closed: the process information Wine reports for
+// one holds no handles of ours (Wine 10 leaves whatever its buffers held there), and closing
+// those values would close other handles of this process. They are left alone.
 bool UnixShell(const std::string& script)
 {
     const std::string marker = "C:\\uiext2-shell-done";
     ::DeleteFileA(marker.c_str());
-    if (!StartProgram("Z:\\bin\\sh", "sh -c \"" + script + "; touch " + OnC(marker) + "\""))
+    std::string commandLine = "sh -c \"" + script + "; touch " + OnC(marker) + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    if (!::CreateProcessA("Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &started))
         return false;
     for (int i = 0; i < 400 && !FileExists(marker); ++i)
         ::Sleep(25);

@@ -6,6 +6,10 @@ namespace testwindow
 
 ModelessSheet::ModelessSheet(std::vector<HPROPSHEETPAGE> pages, const char* caption)
 {
+    // The shell hosts property sheets DPI-aware, and so does this harness: a process that is
+    // not sees 96 DPI everywhere, its windows scaled as bitmaps (on Windows, and on Wine from
+    // version 9 on). Before the process's first window, and harmless when called again.
+    ::SetProcessDPIAware();
     INITCOMMONCONTROLSEX init{sizeof(init), ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&init);
 
