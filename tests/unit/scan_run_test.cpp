@@ -189,8 +189,9 @@ TEST_F(ScanTest, CompanionStartsShownInItsOwnFolder)
 
 // The companion's changes come back key by key into the device's file as the Settings page
 // left it during the run: a key the page applied survives the companion's edit of another
-// key, the companion's value wins where both changed one, a key it removed goes. A copy it
-// was not handed (left by an earlier run, perhaps of another device) never comes back.
+// key, the companion's value wins where both changed one, a key it removed goes; a device
+// file that cannot be read as ours (a second hard link made meanwhile) is left as it is. A
+// copy it was not handed (left by an earlier run, perhaps of another device) never comes back.
 TEST_F(ScanTest, CompanionChangesComeBackKeyByKey)
 {
     const std::string device = uiext2_test::DeviceFolder(deviceName_);
@@ -201,10 +202,13 @@ TEST_F(ScanTest, CompanionChangesComeBackKeyByKey)
         const char* companion; // before it lets the page apply Compression=5
         const char* compression;
         const char* unit;
+        bool linked = false; // a second name made for the device's file after the apply
     } cases[] = {{"companion changed nothing", "", "5", "0"},
                  {"companion changed another key", "key:Contents:Unit:1;", "5", "1"},
                  {"both changed one key", "key:Contents:Compression:3;", "3", "0"},
-                 {"companion removed a key", "key:Contents:Unit;", "5", "(absent)"}};
+                 {"companion removed a key", "key:Contents:Unit;", "5", "(absent)"},
+                 {"device file hard-linked", "key:Contents:Unit:1;", "5", "0", true}};
+    const std::string secondName = uiext2_test::OnC(settingsFile + ".second");
     for (const auto& c : cases)
     {
         for (const char* folder : {"\\Velmora", "\\Velmora\\WIA", "\\Velmora\\VT_WIA"})
@@ -219,6 +223,8 @@ TEST_F(ScanTest, CompanionChangesComeBackKeyByKey)
             {
                 if (staged.Wait())
                     ::WritePrivateProfileStringA("Contents", "Compression", "5", settingsFile.c_str());
+                if (c.linked)
+                    uiext2_test::UnixShell("ln " + uiext2_test::OnC(settingsFile) + " " + secondName);
                 applied.Set();
             });
         DialogRecord record(Scanner(), output_);
@@ -234,6 +240,7 @@ TEST_F(ScanTest, CompanionChangesComeBackKeyByKey)
         EXPECT_EQ(c.compression, compression) << c.name;
         EXPECT_EQ(c.unit, unit) << c.name;
         EXPECT_FALSE(uiext2_test::FileExists(device + "\\RegList.ini")) << "another device's copy came back";
+        uiext2_test::UnixShell("rm -f " + secondName);
         uiext2_test::RemoveDeviceFolder(deviceName_);
     }
 }
