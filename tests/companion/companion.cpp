@@ -215,7 +215,7 @@ private:
         while (!ended && ::GetTickCount() - start < milliseconds)
         {
             ended = !::PeekNamedPipe(pipe_, nullptr, 0, nullptr, nullptr, nullptr);
-            ::Sleep(20);
+            ::Sleep(1);
         }
         Note("PipeEnded", ended ? "1" : "0");
     }

@@ -245,15 +245,16 @@ TEST_F(ScanTest, CompanionChangesComeBackKeyByKey)
     }
 }
 
-// The pipe's name goes last: at the moment a companion finds it gone, the copy-back is in
-// the device's file and the drop folder, with its 300 images, is gone.
+// The companion is told first, while the clean-up is still to come; the pipe's name goes
+// last: at the moment a companion finds it gone, the copy-back is in the device's file and
+// the drop folder, with its 1000 images, is gone.
 TEST_F(ScanTest, PipeGoesAfterCopyBackAndDropFolder)
 {
     const std::string settingsFile = uiext2_test::DeviceFolder(deviceName_) + "\\VT_TWAIN1.ini";
     ::SetEnvironmentVariableA("UIEXT2_COMPANION_WATCH", settingsFile.c_str());
     DialogRecord record(Scanner(), output_);
     const HRESULT result =
-        RunDialog("connect;drop:300;key:Contents:Unit:7;send:1134;hold:10000;close;gone:20000", record.data);
+        RunDialog("connect;drop:1000;key:Contents:Unit:7;send:1134;hold:10000;report;close;gone:20000", record.data);
     ::SetEnvironmentVariableA("UIEXT2_COMPANION_WATCH", nullptr);
     EXPECT_EQ(S_OK, result);
     HANDLE alive = ::OpenMutexA(SYNCHRONIZE, FALSE, "uiext2 simulated companion");
@@ -262,7 +263,8 @@ TEST_F(ScanTest, PipeGoesAfterCopyBackAndDropFolder)
     if (alive)
         ::CloseHandle(alive);
 
-    EXPECT_EQ("1", Reported("PipeEnded")) << "the companion was not told first";
+    EXPECT_EQ("1", Reported("PipeEnded"));
+    EXPECT_EQ("1", Reported("DropFolder")) << "the companion was told only after the clean-up";
     EXPECT_EQ("1", Reported("PipeGone"));
     EXPECT_EQ("0", Reported("DropFolderAtGone"));
     std::string unit;
