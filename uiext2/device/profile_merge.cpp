@@ -183,7 +183,8 @@ void Merge(std::string_view base, std::string_view edited, std::string_view curr
 
     std::map<std::size_t, std::string> rewritten;
     std::map<std::size_t, std::vector<const Line*>> added; // after that line of `now`
-    std::vector<std::pair<std::string, std::vector<const Line*>>> newSections;
+    std::vector<std::vector<const Line*>> newSections;     // in `edited`'s order
+    std::map<std::string, std::size_t> newSectionAt;
     for (const Line& line : after.lines) // in `edited`'s order
     {
         if (line.kind != Kind::Key || afterKeys.at(line.id) != &line)
@@ -201,12 +202,10 @@ void Merge(std::string_view base, std::string_view edited, std::string_view curr
             added[into->second].push_back(&line);
         else
         {
-            auto target = newSections.begin();
-            while (target != newSections.end() && target->first != section)
-                ++target;
-            if (target == newSections.end())
-                target = newSections.insert(target, {section, {}});
-            target->second.push_back(&line);
+            const auto slot = newSectionAt.emplace(section, newSections.size()).first;
+            if (slot->second == newSections.size())
+                newSections.emplace_back();
+            newSections[slot->second].push_back(&line);
         }
     }
 
@@ -258,7 +257,7 @@ void Merge(std::string_view base, std::string_view edited, std::string_view curr
             for (const Line* key : more->second)
                 out.AddKey(key->name, key->value);
     }
-    for (const auto& [section, keys] : newSections)
+    for (const auto& keys : newSections)
     {
         out.AddNew("[" + std::string(after.spellings[static_cast<std::size_t>(keys.front()->section)]) + "]");
         for (const Line* key : keys)
