@@ -14,7 +14,8 @@
 //     edit:TEXT           write [Companion] Edited=TEXT into the staging copy of VT_TWAIN1.ini
 //     key:SECTION:KEY[:VALUE]  write that key into the same copy; without VALUE remove it
 //     gone:MS             wait until the pipe's name is gone, MS at most (report: PipeGone,
-//                         DropFolderAtGone, and a copy of UIEXT2_COMPANION_WATCH at that
+//                         DropFolderAtGone, RefusedBeforeGone: the last error while the
+//                         name was there, and a copy of UIEXT2_COMPANION_WATCH at that
 //                         moment in the report file's name + ".watched")
 //     owner:CLASS         look at the application's window of that class (report shows it)
 //     signal:NAME / await:NAME   set / wait for a named event (30 s at most)
@@ -226,10 +227,13 @@ private:
     {
         const DWORD start = ::GetTickCount();
         bool gone = false;
+        DWORD refused = 0; // why a client was refused while the name was there
         while (!gone && ::GetTickCount() - start < milliseconds)
         {
             HANDLE client = ::CreateFileA(kPipe, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            gone = client == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_NOT_FOUND;
+            const DWORD error = client == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
+            gone = error == ERROR_FILE_NOT_FOUND;
+            refused = gone ? refused : error;
             if (client != INVALID_HANDLE_VALUE)
                 ::CloseHandle(client);
             else if (!gone)
@@ -241,6 +245,7 @@ private:
             ::CopyFileA(watched.c_str(), (report_ + ".watched").c_str(), FALSE);
         Note("DropFolderAtGone", dropFolder ? "1" : "0");
         Note("PipeGone", gone ? "1" : "0");
+        Note("RefusedBeforeGone", std::to_string(refused));
     }
 
     void Report()

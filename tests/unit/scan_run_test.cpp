@@ -267,6 +267,7 @@ TEST_F(ScanTest, PipeGoesAfterCopyBackAndDropFolder)
     EXPECT_EQ("1", Reported("DropFolder")) << "the companion was told only after the clean-up";
     EXPECT_EQ("1", Reported("PipeGone"));
     EXPECT_EQ("0", Reported("DropFolderAtGone"));
+    EXPECT_EQ(std::to_string(ERROR_PIPE_BUSY), Reported("RefusedBeforeGone")) << "nobody listens meanwhile";
     std::string unit;
     uiext2_test::ReadIni(report_ + ".watched", "Contents", "Unit", unit);
     EXPECT_EQ("7", unit) << "the copy-back was not done when the pipe went";
