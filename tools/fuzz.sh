@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the base64 coder's libFuzzer targets (preset "fuzz", clang with AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs them.
+# Builds the libFuzzer targets of the base64 coder and the settings merge (preset "fuzz",
+# clang with AddressSanitizer and UndefinedBehaviorSanitizer) and runs them.
 #   tools/fuzz.sh short            each target for 15 s (CI)
 #   tools/fuzz.sh long [TARGET]    each target (or only TARGET) for FUZZ_SECONDS, default 600
 # Inputs reach 12288 bytes, past two growth steps of the coder's arrays. Inputs found are
@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(base64_decode_fuzzer base64_roundtrip_fuzzer)
+targets=(base64_decode_fuzzer base64_roundtrip_fuzzer profile_merge_fuzzer)
 case "${1:-}" in
 short) seconds=15 ;;
 long)

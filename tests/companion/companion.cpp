@@ -12,6 +12,11 @@
 //                         "fail" makes their download fail half-way
 //     drop:N              N files "image.NNNN" in the image drop folder; foreign:NAME  one other
 //     edit:TEXT           write [Companion] Edited=TEXT into the staging copy of VT_TWAIN1.ini
+//     key:SECTION:KEY[:VALUE]  write that key into the same copy; without VALUE remove it
+//     gone:MS             wait until the pipe's name is gone, MS at most (report: PipeGone,
+//                         DropFolderAtGone, RefusedBeforeGone: the last error while the
+//                         name was there, and a copy of UIEXT2_COMPANION_WATCH at that
+//                         moment in the report file's name + ".watched")
 //     owner:CLASS         look at the application's window of that class (report shows it)
 //     signal:NAME / await:NAME   set / wait for a named event (30 s at most)
 //     report              write what it sees into the report file
@@ -19,6 +24,7 @@
 //                         another logon session would (a later CreateNamedPipe fails)
 //   UIEXT2_COMPANION_REPORT  an INI file: [Companion] keys written by "report"
 //   UIEXT2_SCANNER_TRAY      the folder the simulated scanner presents as waiting pages
+//   UIEXT2_COMPANION_WATCH   the file "gone" copies
 #include "page_image.h"
 
 #include <windows.h>
@@ -103,8 +109,12 @@ private:
         else if (verb == "foreign")
             Touch(DropFolder() + "\\" + arg(1, "notes.txt"));
         else if (verb == "edit")
-            ::WritePrivateProfileStringA("Companion", "Edited", arg(1, "").c_str(),
-                                         (CommonDocuments() + "\\Velmora\\VT_WIA\\VT_TWAIN1.ini").c_str());
+            ::WritePrivateProfileStringA("Companion", "Edited", arg(1, "").c_str(), StagedSettings().c_str());
+        else if (verb == "key")
+            ::WritePrivateProfileStringA(arg(1, "").c_str(), arg(2, "").c_str(), c.size() > 3 ? c[3].c_str() : nullptr,
+                                         StagedSettings().c_str());
+        else if (verb == "gone")
+            Gone(static_cast<DWORD>(n));
         else if (verb == "owner")
             LookAtOwner(arg(1, ""));
         else if (verb == "signal" || verb == "await")
@@ -167,6 +177,7 @@ private:
     }
 
     static std::string DropFolder() { return CommonDocuments() + "\\Velmora\\VT_WIA_COPY"; }
+    static std::string StagedSettings() { return CommonDocuments() + "\\Velmora\\VT_WIA\\VT_TWAIN1.ini"; }
 
     static void Touch(const std::string& path)
     {
@@ -205,9 +216,36 @@ private:
         while (!ended && ::GetTickCount() - start < milliseconds)
         {
             ended = !::PeekNamedPipe(pipe_, nullptr, 0, nullptr, nullptr, nullptr);
-            ::Sleep(20);
+            ::Sleep(1);
         }
         Note("PipeEnded", ended ? "1" : "0");
+    }
+
+    // What is left of the run at the moment its pipe's name goes: a run that still holds it
+    // answers a client with "busy" (nobody listens), a name without a server is not found.
+    void Gone(DWORD milliseconds)
+    {
+        const DWORD start = ::GetTickCount();
+        bool gone = false;
+        DWORD refused = 0; // why a client was refused while the name was there
+        while (!gone && ::GetTickCount() - start < milliseconds)
+        {
+            HANDLE client = ::CreateFileA(kPipe, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            const DWORD error = client == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
+            gone = error == ERROR_FILE_NOT_FOUND;
+            refused = gone ? refused : error;
+            if (client != INVALID_HANDLE_VALUE)
+                ::CloseHandle(client);
+            else if (!gone)
+                ::Sleep(1);
+        }
+        const bool dropFolder = ::GetFileAttributesA(DropFolder().c_str()) != INVALID_FILE_ATTRIBUTES;
+        const std::string watched = Env("UIEXT2_COMPANION_WATCH");
+        if (gone && !watched.empty())
+            ::CopyFileA(watched.c_str(), (report_ + ".watched").c_str(), FALSE);
+        Note("DropFolderAtGone", dropFolder ? "1" : "0");
+        Note("PipeGone", gone ? "1" : "0");
+        Note("RefusedBeforeGone", std::to_string(refused));
     }
 
     void Report()

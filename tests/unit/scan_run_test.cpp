@@ -187,28 +187,35 @@ TEST_F(ScanTest, CompanionStartsShownInItsOwnFolder)
     EXPECT_EQ(0u, exitCode) << "the hidden host's checks failed";
 }
 
-// A staging copy the companion changed becomes the device's file, byte for byte; one it left
-// alone does not undo what the Settings page applied during the run; a copy it was not
-// handed (left by an earlier run, perhaps of another device) never comes back.
-TEST_F(ScanTest, OnlyChangedStagingCopiesComeBack)
+// The companion's changes come back key by key into the device's file as the Settings page
+// left it during the run: a key the page applied survives the companion's edit of another
+// key, the companion's value wins where both changed one, a key it removed goes; a device
+// file that cannot be read as ours (a second hard link made meanwhile) is left as it is. A
+// copy it was not handed (left by an earlier run, perhaps of another device) never comes back.
+TEST_F(ScanTest, CompanionChangesComeBackKeyByKey)
 {
     const std::string device = uiext2_test::DeviceFolder(deviceName_);
     const std::string settingsFile = device + "\\VT_TWAIN1.ini";
     const struct
     {
         const char* name;
-        const char* companion; // before it lets the page apply
+        const char* companion; // before it lets the page apply Compression=5
         const char* compression;
-        const char* edited;
-    } cases[] = {{"companion changed nothing", "", "5", "(absent)"},
-                 {"companion edited", "edit:by the companion;", "1", "by the companion"}};
+        const char* unit;
+        bool linked = false; // a second name made for the device's file after the apply
+    } cases[] = {{"companion changed nothing", "", "5", "0"},
+                 {"companion changed another key", "key:Contents:Unit:1;", "5", "1"},
+                 {"both changed one key", "key:Contents:Compression:3;", "3", "0"},
+                 {"companion removed a key", "key:Contents:Unit;", "5", "(absent)"},
+                 {"device file hard-linked", "key:Contents:Unit:1;", "5", "0", true}};
+    const std::string secondName = uiext2_test::OnC(settingsFile + ".second");
     for (const auto& c : cases)
     {
         for (const char* folder : {"\\Velmora", "\\Velmora\\WIA", "\\Velmora\\VT_WIA"})
             ::CreateDirectoryA((uiext2_test::CommonDocumentsFolder() + folder).c_str(), nullptr);
         ::CreateDirectoryA(device.c_str(), nullptr);
         // Only the settings file exists, so the device is not provisioned again.
-        ASSERT_TRUE(uiext2_test::WriteFileText(settingsFile, "[Contents]\r\nCompression=1\r\n"));
+        ASSERT_TRUE(uiext2_test::WriteFileText(settingsFile, "[Contents]\r\nCompression=1\r\nUnit=0\r\n"));
         ASSERT_TRUE(uiext2_test::WriteFileText(StagingFile("RegList.ini"), "[Scanner1]\r\nModel=another\r\n"));
         NamedEvent staged("uiext2 test staged"), applied("uiext2 test applied");
         std::thread page(
@@ -216,6 +223,8 @@ TEST_F(ScanTest, OnlyChangedStagingCopiesComeBack)
             {
                 if (staged.Wait())
                     ::WritePrivateProfileStringA("Contents", "Compression", "5", settingsFile.c_str());
+                if (c.linked)
+                    uiext2_test::UnixShell("ln " + uiext2_test::OnC(settingsFile) + " " + secondName);
                 applied.Set();
             });
         DialogRecord record(Scanner(), output_);
@@ -225,18 +234,44 @@ TEST_F(ScanTest, OnlyChangedStagingCopiesComeBack)
         page.join();
         ASSERT_EQ(S_OK, result) << c.name;
 
-        std::string compression, edited = "(absent)";
+        std::string compression, unit = "(absent)";
         uiext2_test::ReadIni(settingsFile, "Contents", "Compression", compression);
-        uiext2_test::ReadIni(settingsFile, "Companion", "Edited", edited);
+        uiext2_test::ReadIni(settingsFile, "Contents", "Unit", unit);
         EXPECT_EQ(c.compression, compression) << c.name;
-        EXPECT_EQ(c.edited, edited) << c.name;
-        if (*c.companion)
-        {
-            EXPECT_EQ(uiext2_test::FileText(StagingFile("VT_TWAIN1.ini")), uiext2_test::FileText(settingsFile));
-        }
+        EXPECT_EQ(c.unit, unit) << c.name;
         EXPECT_FALSE(uiext2_test::FileExists(device + "\\RegList.ini")) << "another device's copy came back";
+        uiext2_test::UnixShell("rm -f " + secondName);
         uiext2_test::RemoveDeviceFolder(deviceName_);
     }
+}
+
+// The companion is told first, while the clean-up is still to come; the pipe's name goes
+// last: at the moment a companion finds it gone, the copy-back is in the device's file and
+// the drop folder, with its 1000 images, is gone.
+TEST_F(ScanTest, PipeGoesAfterCopyBackAndDropFolder)
+{
+    const std::string settingsFile = uiext2_test::DeviceFolder(deviceName_) + "\\VT_TWAIN1.ini";
+    ::SetEnvironmentVariableA("UIEXT2_COMPANION_WATCH", settingsFile.c_str());
+    DialogRecord record(Scanner(), output_);
+    const HRESULT result =
+        RunDialog("connect;drop:1000;key:Contents:Unit:7;send:1134;hold:10000;report;close;gone:20000", record.data);
+    ::SetEnvironmentVariableA("UIEXT2_COMPANION_WATCH", nullptr);
+    EXPECT_EQ(S_OK, result);
+    HANDLE alive = ::OpenMutexA(SYNCHRONIZE, FALSE, "uiext2 simulated companion");
+    if (alive && ::WaitForSingleObject(alive, 20000) != WAIT_TIMEOUT)
+        ::ReleaseMutex(alive);
+    if (alive)
+        ::CloseHandle(alive);
+
+    EXPECT_EQ("1", Reported("PipeEnded"));
+    EXPECT_EQ("1", Reported("DropFolder")) << "the companion was told only after the clean-up";
+    EXPECT_EQ("1", Reported("PipeGone"));
+    EXPECT_EQ("0", Reported("DropFolderAtGone"));
+    EXPECT_EQ(std::to_string(ERROR_PIPE_BUSY), Reported("RefusedBeforeGone")) << "nobody listens meanwhile";
+    std::string unit;
+    uiext2_test::ReadIni(report_ + ".watched", "Contents", "Unit", unit);
+    EXPECT_EQ("7", unit) << "the copy-back was not done when the pipe went";
+    ::DeleteFileA((report_ + ".watched").c_str());
 }
 
 // A link planted in place of each of our shared folders, a hard link in place of a staging

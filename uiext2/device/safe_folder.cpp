@@ -198,6 +198,18 @@ bool FileBytes::ReadFrom(HANDLE file) noexcept
     return true;
 }
 
+bool FileBytes::Assign(const void* data, DWORD size) noexcept
+{
+    UniqueLocal buffer(::LocalAlloc(LMEM_FIXED, size + 1));
+    if (!buffer)
+        return false;
+    if (size > 0)
+        std::memcpy(buffer.get(), data, size);
+    data_ = std::move(buffer);
+    size_ = size;
+    return true;
+}
+
 bool ReadFileBytes(const char* path, FileBytes& bytes) noexcept
 {
     UniqueFile file(

@@ -69,6 +69,8 @@ public:
 
     // Reads what `file` holds from its start; false for files above 16 MiB.
     bool ReadFrom(HANDLE file) noexcept;
+    // Holds a copy of `size` bytes of `data`; false, holding nothing new, when out of memory.
+    bool Assign(const void* data, DWORD size) noexcept;
 
 private:
     UniqueLocal data_;

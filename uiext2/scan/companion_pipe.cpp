@@ -129,10 +129,15 @@ bool CompanionPipe::ReadMessage(ModalWait& wait, DWORD& message) noexcept
     return true;
 }
 
-void CompanionPipe::Close() noexcept
+void CompanionPipe::Disconnect() noexcept
 {
     if (pipe_)
         ::DisconnectNamedPipe(pipe_.get());
+}
+
+void CompanionPipe::Close() noexcept
+{
+    Disconnect();
     pipe_.reset();
     event_.reset();
 }

@@ -26,6 +26,10 @@ public:
     // before four bytes came: a partial value is never a message.
     bool ReadMessage(ModalWait& wait, DWORD& message) noexcept;
 
+    // Disconnects the client: the companion sees the end of the run. The pipe instance,
+    // and with it the pipe's name, stays until Close.
+    void Disconnect() noexcept;
+
     // Disconnects the client and closes the pipe.
     void Close() noexcept;
 

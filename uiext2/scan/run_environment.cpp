@@ -2,10 +2,13 @@
 #include "scan/run_environment.h"
 
 #include "device/path_rules.h"
+#include "device/profile_merge.h"
 #include "device/safe_folder.h"
 #include "scan/scan_names.h"
 
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace uiext2
 {
@@ -37,6 +40,25 @@ void SetText(HKEY key, const char* name, const char* text) noexcept
 }
 
 constexpr const char* kStagedFiles[] = {kSettingsFileName, kScannerListFileName, kPageLogFileName};
+
+std::string_view View(const FileBytes& bytes) noexcept
+{
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+bool IsLeadByte(unsigned char byte) noexcept
+{
+    return ::IsDBCSLeadByte(byte) != FALSE;
+}
+
+// True only when `name` is absent from `folder`: not for an entry that is there and that
+// cannot be read, which must never be taken for an empty file.
+bool IsAbsent(const OwnFolder& folder, const char* name) noexcept
+{
+    char path[MAX_PATH];
+    return folder.EntryPath(name, path) && ::GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
+           ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
 
 } // namespace
 
@@ -75,11 +97,10 @@ bool StagingCopies::CopyOut(const DeviceFilesRecord& device) noexcept
             continue;
         // The copies stay between runs: one that already holds the device's file, and is a
         // plain file of ours, is handed over as it is rather than written again.
-        const std::uint64_t fingerprint = bytes.Fingerprint();
-        copied_[i] = (ReadOwnFile(staging_, kStagedFiles[i], staged) && staged.Fingerprint() == fingerprint &&
-                      staged.size() == bytes.size() && std::memcmp(staged.data(), bytes.data(), bytes.size()) == 0) ||
+        copied_[i] = (ReadOwnFile(staging_, kStagedFiles[i], staged) && View(staged) == View(bytes)) ||
                      ReplaceOwnFile(staging_, kStagedFiles[i], bytes);
-        written_[i] = copied_[i] ? fingerprint : 0;
+        if (copied_[i])
+            handed_[i] = std::move(bytes);
     }
     return true;
 }
@@ -88,10 +109,27 @@ void StagingCopies::CopyBack() noexcept
 {
     for (int i = 0; i < kFiles; ++i)
     {
-        FileBytes bytes;
-        if (copied_[i] && ReadOwnFile(staging_, kStagedFiles[i], bytes) && bytes.Fingerprint() != written_[i])
-            ReplaceOwnFile(device_.device, kStagedFiles[i], bytes);
+        FileBytes edited;
+        if (copied_[i] && ReadOwnFile(staging_, kStagedFiles[i], edited) && View(edited) != View(handed_[i]))
+            MergeBack(i, edited);
     }
+}
+
+void StagingCopies::MergeBack(int file, const FileBytes& edited) noexcept
+{
+    // The device's file as it is now, read afresh: the Settings page may have written it
+    // during the run. Only a file that is not there starts empty (the companion's additions
+    // still land); one that is there and cannot be read as ours stays as it is.
+    FileBytes current;
+    const char* const name = kStagedFiles[file];
+    if (!ReadOwnFile(device_.device, name, current) && !IsAbsent(device_.device, name))
+        return;
+    std::string merged;
+    FileBytes result;
+    if (!MergeProfileChanges(View(handed_[file]), View(edited), View(current), merged, IsLeadByte) ||
+        merged == View(current) || !result.Assign(merged.data(), static_cast<DWORD>(merged.size())))
+        return;
+    ReplaceOwnFile(device_.device, name, result);
 }
 
 bool ImageDropFolder::Create() noexcept

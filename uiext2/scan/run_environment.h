@@ -23,8 +23,8 @@ private:
 };
 
 // The device's three settings files copied to the staging folder for the companion, and
-// those the companion changed brought back over them. The device folder and the staging
-// folder are held for the whole run, and each copy replaces its directory entry (see
+// the companion's changes to them brought back. The device folder and the staging folder
+// are held for the whole run, and each copy replaces its directory entry (see
 // device/safe_folder.h): a link in place of either folder, or a hard link in place of a
 // copy, leads nowhere.
 class StagingCopies
@@ -32,17 +32,21 @@ class StagingCopies
 public:
     // False, with nothing copied, when either folder cannot be used.
     bool CopyOut(const DeviceFilesRecord& device) noexcept;
-    // Only a copy that was copied out and that the companion changed comes back: an
-    // unchanged copy must not undo what the Settings page applied meanwhile, and a copy
-    // left from an earlier run, of another device perhaps, must never replace this
-    // device's settings.
+    // For each copy that was copied out and that the companion changed, only the keys it
+    // added, changed or removed go into the device's file as it is now: what the Settings
+    // page applied meanwhile stays, except a key the companion changed too, where the
+    // companion's value is the later word. A copy left from an earlier run, of another
+    // device perhaps, never comes back; a device file that is there but cannot be read as
+    // ours is left as it is.
     void CopyBack() noexcept;
 
 private:
+    void MergeBack(int file, const FileBytes& edited) noexcept;
+
     static constexpr int kFiles = 3;
     HeldDeviceFolder device_;
     OwnFolder root_, vendor_, staging_;
-    unsigned long long written_[kFiles] = {}; // fingerprints of what CopyOut wrote
+    FileBytes handed_[kFiles]; // each copy as the companion was handed it
     bool copied_[kFiles] = {};
 };
 

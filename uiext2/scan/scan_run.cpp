@@ -171,12 +171,18 @@ private:
     void CleanUp() noexcept
     {
         owner_.Enable();
-        // The companion sees the end here too when the run ends first (on a WM_QUIT).
-        pipe_.Close();
+        // The client goes first, so that the companion sees the end of the run (when the
+        // run ends first, on a WM_QUIT) before its staging copies are read: what it leaves
+        // in them once it is told is what comes back. The pipe instance itself goes last:
+        // it holds the pipe's name, which keeps a run of another logon session away from
+        // the staging copies and the drop folder until both are done with. (A client that
+        // opens the name meanwhile is refused as busy: nobody is listening.)
+        pipe_.Disconnect();
         companion_.reset();
         staging_.CopyBack();
         dropFolder_.Empty();
         runValues_.Delete();
+        pipe_.Close();
     }
 
     Microsoft::WRL::ComPtr<IWiaItem2> root_;

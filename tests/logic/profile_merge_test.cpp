@@ -1,0 +1,65 @@
+// One writer's INI changes merged into another's file, key by key: known answers.
+#include "device/profile_merge.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace
+{
+
+bool ShiftJisLead(unsigned char byte)
+{
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+struct MergeCase
+{
+    const char* name;
+    const char* base;    // what the companion was handed
+    const char* edited;  // what it left
+    const char* current; // the device's file meanwhile
+    const char* merged;
+    uiext2::LeadByteTest lead = nullptr;
+};
+
+const MergeCase kCases[] = {
+    {"another key applied meanwhile survives", "[Contents]\r\nCompression=1\r\nUnit=0\r\n",
+     "[Contents]\r\nCompression=1\r\nUnit=1\r\n", "; kept\r\n[Contents]\r\nCompression=5\r\nUnit=0\r\n",
+     "; kept\r\n[Contents]\r\nCompression=5\r\nUnit=1\r\n"},
+    {"both changed one key: the companion wins", "[A]\r\nK=1\r\n", "[A]\r\nK=3\r\n", "[A]\r\nK=2\r\n",
+     "[A]\r\nK=3\r\n"},
+    {"a removed key goes from every occurrence of its section", "[A]\r\nK=1\r\nL=1\r\n[A]\r\nK=9\r\n", "[A]\r\nL=1\r\n",
+     "[A]\r\nK=2\r\nL=1\r\n[B]\r\nK=1\r\n[a]\r\nk=7\r\n", "[A]\r\nL=1\r\n[B]\r\nK=1\r\n[a]\r\n"},
+    {"an added key joins the section's first occurrence, in the file's line ends", "[A]\nK=1\n",
+     "[A]\nK=1\nNew=x\n[B]\nM=2\n", "[A]\nK=1\n; note\n\n[B]\nN=1\n[A]\nZ=0\n",
+     "[A]\nK=1\nNew=x\n; note\n\n[B]\nN=1\nM=2\n[A]\nZ=0\n"},
+    {"a new section after a last line without a line end", "", "[New]\r\nA=1\r\nB=2\r\n", "[Old]\r\nK=1",
+     "[Old]\r\nK=1\r\n[New]\r\nA=1\r\nB=2\r\n"},
+    {"a missing file gets the additions", "[A]\r\nK=1\r\n", "[A]\r\nK=1\r\n[B]\r\nL=2\r\n", "", "[B]\r\nL=2\r\n"},
+    {"a section removed whole, unless something else is left in it", "[A]\r\nK=1\r\n[B]\r\nL=1\r\n\r\n[C]\r\n",
+     "[C]\r\n", "[A]\r\nK=1\r\nUser=1\r\n[B]\r\nL=2\r\n\r\n[C]\r\n", "[A]\r\nUser=1\r\n[C]\r\n"},
+    {"names without letter case, values trimmed, '=' in a value", "[contents]\r\nunit=0\r\nUrl = a=b\r\n",
+     "[CONTENTS]\r\nUNIT=1\r\n URL=a=c  \r\n", "[ Contents ]\r\nUnit = 0 ; x\r\nurl =  a=b\r\n",
+     "[ Contents ]\r\nUnit = 1\r\nurl =  a=c\r\n"},
+    {"a key twice: the first occurrence is the one read and written", "[A]\r\nK=1\r\nK=8\r\n", "[A]\r\nK=2\r\nK=9\r\n",
+     "[A]\r\nK=1\r\nK=8\r\n", "[A]\r\nK=2\r\nK=8\r\n"},
+    {"lines before the first section and unknown lines stay", "K=1\r\n[A]\r\nodd\r\nL=1\r\n", "K=2\r\n[A]\r\nL=1\r\n",
+     "K=1\r\n[A]\r\nodd\r\nL=1\r\n", "K=1\r\n[A]\r\nodd\r\nL=1\r\n"},
+    {"no change leaves the file byte for byte", "[A]\r\nK=1\r\n", "[A]\r\nK = 1 \r\n", "[A]\n\r\nK=5\r\r\n;",
+     "[A]\n\r\nK=5\r\r\n;"},
+    {"trail bytes are not letters", "[A]\r\n\x83\x61=1\r\n", "[A]\r\n\x83\x61=1\r\n\x83\x41=2\r\n",
+     "[A]\r\n\x83\x61=1\r\n", "[A]\r\n\x83\x61=1\r\n\x83\x41=2\r\n", ShiftJisLead},
+};
+
+TEST(ProfileMerge, AppliesTheEditorsChangesKeyByKey)
+{
+    for (const MergeCase& c : kCases)
+    {
+        std::string merged = "stale";
+        ASSERT_TRUE(uiext2::MergeProfileChanges(c.base, c.edited, c.current, merged, c.lead)) << c.name;
+        EXPECT_EQ(c.merged, merged) << c.name;
+    }
+}
+
+} // namespace
