@@ -3,6 +3,7 @@
 #include "dll_host.h"
 #include "properties_host.h"
 #include "sheet_harness.h"
+#include "support/activation_scope.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,47 @@ TEST(VisualStyle, EachPageIsMadeInAContextOfCommonControls6)
     }
     else
         std::printf("a host without a manifest got the %s controls\n", themed ? "version-6" : "old");
+}
+
+HANDLE CurrentContext()
+{
+    HANDLE current = nullptr;
+    ::GetCurrentActCtx(&current);
+    if (current)
+        ::ReleaseActCtx(current); // the test compares it only; the thread keeps it
+    return current;
+}
+
+// A window made inside the scope of the library's context is a version-6 control in any host;
+// the thread's context is the host's again after the scope, and a null context changes nothing.
+TEST(VisualStyle, ActivationScopeLendsItsContextToTheWindowsMadeInIt)
+{
+    char dll[MAX_PATH] = {};
+    ASSERT_NE(0u, ::GetModuleFileNameA(testhost::Dll().module, dll, MAX_PATH));
+    ACTCTXA request{};
+    request.cbSize = sizeof(request);
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = dll;
+    request.lpResourceName = ISOLATIONAWARE_MANIFEST_RESOURCE_ID;
+    HANDLE context = ::CreateActCtxA(&request);
+    ASSERT_NE(INVALID_HANDLE_VALUE, context);
+    const HANDLE host = CurrentContext();
+    {
+        uiext2::ActivationScope scope(context);
+        EXPECT_TRUE(scope.active());
+        EXPECT_EQ(context, CurrentContext());
+        HWND button = ::CreateWindowA("Button", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        SIZE ideal{};
+        EXPECT_TRUE(::SendMessageA(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)));
+        ::DestroyWindow(button);
+    }
+    EXPECT_EQ(host, CurrentContext());
+    {
+        uiext2::ActivationScope none(nullptr);
+        EXPECT_FALSE(none.active());
+        EXPECT_EQ(host, CurrentContext());
+    }
+    ::ReleaseActCtx(context);
 }
 
 // The library's SystemParametersInfoA, redirected: Wine 8 keeps no high-contrast setting
