@@ -1,12 +1,18 @@
 // The DLL's entry point and its four exports; the bodies live in com/.
+#include "com/activation_context.h"
 #include "com/module.h"
 
 #include <windows.h>
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH)
         uiext2::SetModuleInstance(instance);
+    // Unloaded by FreeLibrary (reserved null), not at process exit, where nothing is torn
+    // down: the context made from this module's manifest goes with the module, as the
+    // platform's isolation-aware cleanup does it.
+    else if (reason == DLL_PROCESS_DETACH && !reserved)
+        uiext2::ReleaseModuleActivationContext();
     return TRUE;
 }
 

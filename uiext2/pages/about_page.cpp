@@ -1,11 +1,14 @@
 // The About page's dialog procedure: every paint loads a fresh copy of the logo, scales it to
 // the page window's DPI, writes the version line onto it and copies it over the logo control,
-// releasing every GDI object again.
+// releasing every GDI object again. Under a high-contrast theme the version line stands alone
+// in the theme's colours. The logo control holds the version line as its text, for screen
+// readers; it is owner-drawn and draws none of it.
 #include "pages/about_page.h"
 
 #include "com/module.h"
 #include "device/bound_device.h"
 #include "pages/page_registration.h"
+#include "pages/system_look.h"
 #include "res/resource.h"
 #include "support/unique.h"
 
@@ -39,13 +42,14 @@ int WindowDpi(HWND window, HDC dc) noexcept
     return dpi ? static_cast<int>(dpi) : ::GetDeviceCaps(dc, LOGPIXELSY);
 }
 
-// The version line in black, in an 8-point face that keeps the rest of the menu font's fields,
-// at a quarter of the logo's width and 53 % of its height, scaled from `kDesignDpi` to `dpi`.
-// "Ms Sans Serif" is a bitmap face drawn for 96 DPI: at any other scale a TrueType face takes
-// its place, as the bitmap face has only a few sizes and stops growing.
-void DrawVersionText(HDC memory, const BITMAP& logoSize, const char* text, int dpi) noexcept
+// The version line in `color`, in an 8-point face that keeps the rest of the menu font's
+// fields, at a quarter of the logo's width and 53 % of its height from `origin`, scaled from
+// `kDesignDpi` to `dpi`. "Ms Sans Serif" is a bitmap face drawn for 96 DPI: at any other scale
+// a TrueType face takes its place, as the bitmap face has only a few sizes and stops growing.
+void DrawVersionText(HDC memory, POINT origin, const BITMAP& logoSize, const char* text, int dpi,
+                     COLORREF color) noexcept
 {
-    ::SetTextColor(memory, RGB(0, 0, 0));
+    ::SetTextColor(memory, color);
     ::SetBkMode(memory, TRANSPARENT);
 
     NONCLIENTMETRICSA metrics{};
@@ -71,7 +75,7 @@ void DrawVersionText(HDC memory, const BITMAP& logoSize, const char* text, int d
     SelectedObject selected(memory, created.get());
     const int x = ::MulDiv(static_cast<int>(logoSize.bmWidth * 0.25), dpi, kDesignDpi);
     const int y = ::MulDiv(static_cast<int>(logoSize.bmHeight * 0.53), dpi, kDesignDpi);
-    ::TextOutA(memory, x, y, text, static_cast<int>(std::strlen(text)));
+    ::TextOutA(memory, origin.x + x, origin.y + y, text, static_cast<int>(std::strlen(text)));
 }
 
 // A copy of the logo stretched to width x height, smoothed (HALFTONE) rather than with pixels
@@ -109,7 +113,18 @@ void Paint(HWND dialog) noexcept
     ::ScreenToClient(dialog, &corners[0]);
     ::ScreenToClient(dialog, &corners[1]);
 
+    const BoundDevice* device = PageDevice(dialog); // the page's own object's device
+    const char* text = device ? device->versionText : "";
     int dpi = WindowDpi(dialog, paint.dc());
+    if (HighContrastOn())
+    {
+        // The user's colours instead of the logo's: its picture is left out, and the line
+        // keeps its place inside the control.
+        const RECT control{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+        ::FillRect(paint.dc(), &control, ::GetSysColorBrush(COLOR_WINDOW));
+        DrawVersionText(paint.dc(), corners[0], logoSize, text, dpi, ::GetSysColor(COLOR_WINDOWTEXT));
+        return;
+    }
     int logoWidth = logoSize.bmWidth;
     int logoHeight = logoSize.bmHeight;
     if (dpi != kDesignDpi)
@@ -131,8 +146,7 @@ void Paint(HWND dialog) noexcept
     // context is deleted, and the context deleted before the logo.
     UniqueMemoryDc memory(::CreateCompatibleDC(nullptr));
     SelectedObject selected(memory.get(), logo.get());
-    const BoundDevice* device = PageDevice(dialog); // the page's own object's device
-    DrawVersionText(memory.get(), logoSize, device ? device->versionText : "", dpi);
+    DrawVersionText(memory.get(), POINT{0, 0}, logoSize, text, dpi, RGB(0, 0, 0));
     // A control larger than the logo keeps the page's background beyond it.
     const int width = std::min<LONG>(corners[1].x - corners[0].x, logoWidth);
     const int height = std::min<LONG>(corners[1].y - corners[0].y, logoHeight);
@@ -141,7 +155,7 @@ void Paint(HWND dialog) noexcept
 
 } // namespace
 
-INT_PTR CALLBACK AboutPageProc(HWND dialog, UINT message, WPARAM, LPARAM lParam)
+INT_PTR CALLBACK AboutPageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message)
     {
@@ -155,8 +169,15 @@ INT_PTR CALLBACK AboutPageProc(HWND dialog, UINT message, WPARAM, LPARAM lParam)
         ::InvalidateRect(dialog, nullptr, TRUE);
         return FALSE;
     case WM_INITDIALOG:
-        AttachPageDevice(dialog, lParam);
+        // The version line as text, where a screen reader reads a static control's name.
+        if (const BoundDevice* device = AttachPageDevice(dialog, lParam))
+            ::SetDlgItemTextA(dialog, IDC_LOGO, device->versionText);
         return TRUE;
+    case WM_THEMECHANGED:
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        FollowSystemLook(dialog, message, wParam, lParam);
+        return FALSE;
     case WM_NOTIFY:
     case WM_CLOSE:
         return TRUE;

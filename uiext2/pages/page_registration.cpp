@@ -2,6 +2,7 @@
 // reference on the extension object to the page's own lifetime.
 #include "pages/page_registration.h"
 
+#include "com/activation_context.h"
 #include "com/module.h"
 #include "pages/about_page.h"
 #include "pages/language.h"
@@ -49,6 +50,14 @@ bool OfferPage(const PageOwner* owner, int templateId, DLGPROC procedure, LPFNAD
     page.pfnDlgProc = procedure;
     page.lParam = reinterpret_cast<LPARAM>(owner);
     page.pfnCallback = PageCallback;
+    // The page's controls come from the library's own context, the common controls of
+    // version 6, in a host without a manifest too. Windows honours hActCtx; Wine 8 ignores it
+    // and takes the host's context.
+    if (HANDLE context = ModuleActivationContext())
+    {
+        page.dwFlags |= PSP_USEFUSIONCONTEXT;
+        page.hActCtx = context;
+    }
     HPROPSHEETPAGE handle = ::CreatePropertySheetPageA(&page);
     if (!handle)
         return false;

@@ -6,6 +6,7 @@
 #include "crypto/password_cipher.h"
 #include "device/bound_device.h"
 #include "pages/page_registration.h"
+#include "pages/system_look.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -309,6 +310,11 @@ INT_PTR CALLBACK SettingsPageProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         }
     case WM_CLOSE:
         return TRUE;
+    case WM_THEMECHANGED:
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        FollowSystemLook(dialog, message, wParam, lParam);
+        return FALSE;
     default:
         return FALSE;
     }

@@ -50,6 +50,14 @@
 #define IDC_ACCOUNT_ID 1090
 #define IDC_ACCOUNT_GROUP 1092
 
+// Names for screen readers of the inputs that have no label of their own: hidden statics placed
+// just before each input, where a screen reader looks for its label.
+#define IDC_COLOR_LEVEL_NAME 1100
+#define IDC_COLOR_TRACKBAR_NAME 1101
+#define IDC_GRAY_LEVEL_NAME 1102
+#define IDC_GRAY_TRACKBAR_NAME 1103
+#define IDC_ACCOUNT_ID_NAME 1104
+
 // About page control: the area the logo is painted over.
 #define IDC_LOGO 2003
 
