@@ -3,6 +3,7 @@
 // the callback's rules for its one stream.
 #include "scan_fixture.h"
 
+#include "scan/file_stream.h"
 #include "scan/item_transfer.h"
 #include "scan/stream_transfer_callback.h"
 
@@ -228,6 +229,48 @@ TEST_F(ItemTransfer, FailuresCreateNothingAndKeepTheRecord)
         EXPECT_EQ(0, record.data.lNumFiles) << c.name;
         EXPECT_EQ(nullptr, record.data.pWiaItem) << c.name;
         EXPECT_TRUE(Entries(output_).empty()) << c.name << ": a file nobody is told of";
+    }
+}
+
+// What a driver may call besides Write (a seek back to patch a header, a size, a read,
+// Stat), until the page's use ends: then every call is refused, and the file stays or goes.
+TEST_F(ItemTransfer, FileStreamServesUntilThePageEnds)
+{
+    for (const bool keep : {true, false})
+    {
+        const std::string path = output_ + (keep ? "\\kept.BMP" : "\\discarded.BMP");
+        fakes::ComPtr<uiext2::FileStream> stream, again;
+        ASSERT_EQ(S_OK, uiext2::FileStream::Create(Wide(path).c_str(), stream));
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_EXISTS), uiext2::FileStream::Create(Wide(path).c_str(), again));
+        ULONG done = 0;
+        ULARGE_INTEGER at = {};
+        ASSERT_EQ(S_OK, stream->Write("headerbody", 10, &done));
+        ASSERT_EQ(S_OK, stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, &at));
+        ASSERT_EQ(S_OK, stream->Write("HEAD", 4, &done));
+        ULARGE_INTEGER size = {};
+        size.QuadPart = 12;
+        ASSERT_EQ(S_OK, stream->SetSize(size));
+        ASSERT_EQ(S_OK, stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &at));
+        EXPECT_EQ(4u, at.QuadPart) << "SetSize moves no seek pointer";
+        LARGE_INTEGER back = {};
+        back.QuadPart = -12;
+        ASSERT_EQ(S_OK, stream->Seek(back, STREAM_SEEK_END, &at));
+        EXPECT_EQ(0u, at.QuadPart);
+        char text[16] = {};
+        ASSERT_EQ(S_OK, stream->Read(text, sizeof(text), &done));
+        EXPECT_EQ(std::string("HEADerbody\0\0", 12), std::string(text, done));
+        STATSTG stat = {};
+        ASSERT_EQ(S_OK, stream->Stat(&stat, STATFLAG_DEFAULT));
+        EXPECT_EQ(12u, stat.cbSize.QuadPart);
+        EXPECT_EQ(Wide(path), stat.pwcsName);
+        ::CoTaskMemFree(stat.pwcsName);
+
+        EXPECT_EQ(S_OK, keep ? stream->Keep() : stream->Discard());
+        EXPECT_EQ(STG_E_REVERTED, stream->Write("x", 1, &done));
+        EXPECT_EQ(STG_E_REVERTED, stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, &at));
+        stream.Reset();
+        EXPECT_EQ(keep ? std::string("HEADerbody\0\0", 12) : "", uiext2_test::FileText(path));
+        EXPECT_EQ(keep, uiext2_test::FileExists(path));
     }
 }
 
