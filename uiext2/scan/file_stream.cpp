@@ -88,8 +88,9 @@ HRESULT FileStream::Discard() noexcept
 IFACEMETHODIMP FileStream::QueryInterface(REFIID iid, void** object) noexcept
 {
     static const QITAB table[] = {
-        QITABENT(FileStream, IStream),
-        QITABENT(FileStream, ISequentialStream),
+        // One base: both interfaces sit at the object's start.
+        {&IID_IStream, 0},
+        {&IID_ISequentialStream, 0},
         {nullptr, 0},
     };
     return ::QISearch(this, table, iid, object);
