@@ -119,7 +119,7 @@ IFACEMETHODIMP FileStream::Read(void* data, ULONG size, ULONG* read) noexcept
     RETURN_LAST_ERROR_IF(!::ReadFile(file_.get(), data, size, &done, nullptr));
     if (read)
         *read = done;
-    return done < size ? S_FALSE : S_OK;
+    return S_OK; // fewer bytes at the end of the file, as memory streams answer
 }
 
 IFACEMETHODIMP FileStream::Write(const void* data, ULONG size, ULONG* written) noexcept
