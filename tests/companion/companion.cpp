@@ -8,6 +8,9 @@
 //     partial:N           write only the first N bytes of ItemsReady (2)
 //     close               close the pipe;  exit  leave at once;  sleep:MS  wait
 //     hold:MS             wait until the run closes the pipe, MS at most (report: PipeEnded)
+//     lend                give a copy of its end of the pipe to the process UIEXT2_HOST_PID
+//                         (report: Lent, the handle's value there), so that its exit leaves
+//                         the pipe open, as when a program it started inherited it
 //     scan:N[:FMT[:DPI[:fail]]]  put N pages (bmp, png, jpg, tif) into the scanner's tray;
 //                         "fail" makes their download fail half-way
 //     drop:N              N files "image.NNNN" in the image drop folder; foreign:NAME  one other
@@ -123,6 +126,8 @@ private:
             Report();
         else if (verb == "hold")
             Hold(static_cast<DWORD>(n));
+        else if (verb == "lend")
+            Lend();
         else if (verb == "occupy")
             held_ = ::CreateNamedPipeA(kPipe, PIPE_ACCESS_INBOUND, 0, 1, 0, 0, 0, nullptr);
     }
@@ -246,6 +251,17 @@ private:
         Note("DropFolderAtGone", dropFolder ? "1" : "0");
         Note("PipeGone", gone ? "1" : "0");
         Note("RefusedBeforeGone", std::to_string(refused));
+    }
+
+    void Lend()
+    {
+        HANDLE host =
+            ::OpenProcess(PROCESS_DUP_HANDLE, FALSE, std::strtoul(Env("UIEXT2_HOST_PID").c_str(), nullptr, 0));
+        HANDLE lent = nullptr;
+        if (host && ::DuplicateHandle(::GetCurrentProcess(), pipe_, host, &lent, 0, FALSE, DUPLICATE_SAME_ACCESS))
+            Note("Lent", std::to_string(reinterpret_cast<ULONG_PTR>(lent)));
+        if (host)
+            ::CloseHandle(host);
     }
 
     void Report()

@@ -64,6 +64,16 @@ IFACEMETHODIMP FakeItem::Download(LONG flags, IWiaTransferCallback* callback)
         return hr;
     if (!stream)
         return E_POINTER;
+    if (holdStream)
+        heldStream = stream;
+    STATSTG stat = {};
+    if (pinFile && SUCCEEDED(stream->Stat(&stat, STATFLAG_DEFAULT)))
+    {
+        pinnedFile =
+            ::CreateFileW(stat.pwcsName, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, 0, nullptr);
+        ::CoTaskMemFree(stat.pwcsName);
+    }
 
     const ULONG size = static_cast<ULONG>(image.size());
     const ULONG part = downloadFault == DownloadFault::AfterPartWrite ? size / 2 : size;

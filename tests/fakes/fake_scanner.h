@@ -123,6 +123,13 @@ public:
     HRESULT nextFailure = E_FAIL;
     DownloadFault downloadFault = DownloadFault::None;
     HRESULT downloadResult = S_OK; // returned by a faulty Download
+    // Download keeps a reference to the stream past its return, in heldStream; with
+    // pinFile it also opens the file named by the stream's Stat for its attributes only (as
+    // an indexer may, whatever the sharing) and keeps that handle in pinnedFile.
+    bool holdStream = false;
+    bool pinFile = false;
+    ComPtr<IStream> heldStream;
+    HANDLE pinnedFile = INVALID_HANDLE_VALUE;
 
     // --- What happened ------------------------------------------------------------------
     // One entry per call, e.g. "GetItemType", "QueryInterface IWiaPropertyStorage",

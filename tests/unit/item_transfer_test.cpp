@@ -3,10 +3,13 @@
 // the callback's rules for its one stream.
 #include "scan_fixture.h"
 
+#include "scan/file_stream.h"
 #include "scan/item_transfer.h"
 #include "scan/stream_transfer_callback.h"
 
 #include <shlwapi.h>
+
+#include <utility>
 
 namespace scan_test
 {
@@ -56,26 +59,37 @@ TEST(TargetPath, IsComposedWithinMaxPath)
     }
 }
 
-std::string Numbered(ULONGLONG n)
+std::string Numbered(ULONGLONG n, const std::string& base = "Img")
 {
-    return n == 1 ? "Img.BMP" : "Img (" + std::to_string(n) + ").BMP";
+    return n == 1 ? base + ".BMP" : base + " (" + std::to_string(n) + ").BMP";
 }
 
 // One run's pages take increasing numbers above every number of the scheme taken in the
-// folder (in any case), whatever else the folder holds, with no limit on the number; a
-// name that appears during the run is skipped; no existing file is touched.
+// folder (in any case), whatever else the folder holds; a name that appears during the run
+// is skipped; no existing file is touched. Where no number above the highest makes a name,
+// the lowest free numbers are taken.
 TEST_F(ItemTransfer, NamesCountOnAboveTheNamesTaken)
 {
     std::vector<std::string> many;
     for (ULONGLONG n = 1; n <= 500; ++n)
         many.push_back(Numbered(n));
+    const std::string longBase(255 - output_.size() - 1 - 4, 'L'); // " (10)" no longer fits
     const struct
     {
         const char* name;
         std::vector<std::string> present;
         const char* appearing; // created after the first page
         ULONGLONG first, pages, skipped;
+        std::string base = "Img";
     } cases[] = {
+        {"a planted huge number", {"Img (999999999999999999).BMP"}, nullptr, 1, 3, 0},
+        {"a planted huge number, low names taken",
+         {"Img.BMP", "Img (3).BMP", "Img (999999999999999999).BMP"},
+         nullptr,
+         2,
+         3,
+         3},
+        {"no number above fits the path", {Numbered(9, longBase)}, nullptr, 1, 3, 0, longBase},
         {"empty folder, a long run", {}, nullptr, 1, 300, 0},
         {"many names taken", many, nullptr, 501, 3, 0},
         {"past ten thousand", {"Img (10000).BMP"}, nullptr, 10001, 2, 0},
@@ -93,7 +107,7 @@ TEST_F(ItemTransfer, NamesCountOnAboveTheNamesTaken)
         ::CreateDirectoryA(output_.c_str(), nullptr);
         for (const std::string& name : c.present)
             ASSERT_TRUE(uiext2_test::WriteFileText(output_ + "\\" + name, name));
-        DialogRecord record(scanner.root.Get(), output_, L"Img");
+        DialogRecord record(scanner.root.Get(), output_, Wide(c.base).c_str());
         ScanRecord paths(record.data);
         for (ULONGLONG page = 0; page < c.pages; ++page)
         {
@@ -107,7 +121,7 @@ TEST_F(ItemTransfer, NamesCountOnAboveTheNamesTaken)
         for (ULONGLONG page = 0, n = c.first; page < c.pages; ++page, ++n)
         {
             n += n == c.skipped;
-            EXPECT_EQ(output_ + "\\" + Numbered(n), record.Path(static_cast<LONG>(page))) << c.name;
+            EXPECT_EQ(output_ + "\\" + Numbered(n, c.base), record.Path(static_cast<LONG>(page))) << c.name;
         }
         for (const std::string& name : c.present)
             EXPECT_EQ(name, uiext2_test::FileText(output_ + "\\" + name)) << c.name;
@@ -165,6 +179,9 @@ TEST_F(ItemTransfer, RecordsAfterTheCallersPathsAndReleasesReplacedItems)
     EXPECT_EQ(before, scanner.images[1]->RefCount());
 }
 
+// A failed page's file goes, even while the driver still holds its stream; one that someone
+// else holds open stays until they let go (under Wine; on Windows without POSIX deletion),
+// and the page's result says so.
 TEST_F(ItemTransfer, FailuresCreateNothingAndKeepTheRecord)
 {
     const std::wstring longBase(250, L'x');
@@ -175,26 +192,85 @@ TEST_F(ItemTransfer, FailuresCreateNothingAndKeepTheRecord)
         bool room;
         const wchar_t* base;
         HRESULT expected;
+        bool hold = false, pin = false;
     } cases[] = {
         {"download fails half-way", fakes::DownloadFault::AfterPartWrite, true, L"Img", E_FAIL},
+        {"fails with the stream held", fakes::DownloadFault::AfterPartWrite, true, L"Img", E_FAIL, true},
+        {"fails with the file held open", fakes::DownloadFault::AfterPartWrite, true, L"Img", E_FAIL, true, true},
         {"download fails before asking", fakes::DownloadFault::BeforeStream, true, L"Img", E_ABORT},
         {"no room in the array", fakes::DownloadFault::None, false, L"Img", E_OUTOFMEMORY},
         {"path too long", fakes::DownloadFault::None, true, longBase.c_str(), kTruncated},
     };
     for (const auto& c : cases)
     {
-        scanner.images[0]->downloadFault = c.fault;
-        scanner.images[0]->downloadResult = c.expected;
+        fakes::FakeItem& item = *scanner.images[0].Get();
+        item.downloadFault = c.fault;
+        item.downloadResult = c.expected;
+        item.holdStream = c.hold;
+        item.pinFile = c.pin;
         DialogRecord record(scanner.root.Get(), output_, c.base);
         ScanRecord paths(record.data);
         if (c.room)
         {
             ASSERT_TRUE(paths.Reserve(1));
         }
-        EXPECT_EQ(c.expected, uiext2::TransferItem(paths, scanner.images[0].Get())) << c.name;
+        const HRESULT hr = uiext2::TransferItem(paths, &item);
+        const bool left = !Entries(output_).empty();
+        EXPECT_TRUE(c.pin || !left) << c.name << ": a file nobody is told of";
+        EXPECT_EQ(left ? E_ACCESSDENIED : c.expected, hr) << c.name;
+        if (item.heldStream)
+        {
+            ULONG written = 0;
+            EXPECT_EQ(STG_E_REVERTED, item.heldStream->Write("x", 1, &written)) << c.name;
+            item.heldStream.Reset();
+        }
+        if (item.pinnedFile != INVALID_HANDLE_VALUE)
+            ::CloseHandle(std::exchange(item.pinnedFile, INVALID_HANDLE_VALUE));
         EXPECT_EQ(0, record.data.lNumFiles) << c.name;
         EXPECT_EQ(nullptr, record.data.pWiaItem) << c.name;
         EXPECT_TRUE(Entries(output_).empty()) << c.name << ": a file nobody is told of";
+    }
+}
+
+// What a driver may call besides Write (a seek back to patch a header, a size, a read,
+// Stat), until the page's use ends: then every call is refused, and the file stays or goes.
+TEST_F(ItemTransfer, FileStreamServesUntilThePageEnds)
+{
+    for (const bool keep : {true, false})
+    {
+        const std::string path = output_ + (keep ? "\\kept.BMP" : "\\discarded.BMP");
+        fakes::ComPtr<uiext2::FileStream> stream, again;
+        ASSERT_EQ(S_OK, uiext2::FileStream::Create(Wide(path).c_str(), stream));
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_EXISTS), uiext2::FileStream::Create(Wide(path).c_str(), again));
+        ULONG done = 0;
+        ULARGE_INTEGER at = {};
+        ASSERT_EQ(S_OK, stream->Write("headerbody", 10, &done));
+        ASSERT_EQ(S_OK, stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, &at));
+        ASSERT_EQ(S_OK, stream->Write("HEAD", 4, &done));
+        ULARGE_INTEGER size = {};
+        size.QuadPart = 12;
+        ASSERT_EQ(S_OK, stream->SetSize(size));
+        ASSERT_EQ(S_OK, stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &at));
+        EXPECT_EQ(4u, at.QuadPart) << "SetSize moves no seek pointer";
+        LARGE_INTEGER back = {};
+        back.QuadPart = -12;
+        ASSERT_EQ(S_OK, stream->Seek(back, STREAM_SEEK_END, &at));
+        EXPECT_EQ(0u, at.QuadPart);
+        char text[16] = {};
+        ASSERT_EQ(S_OK, stream->Read(text, sizeof(text), &done));
+        EXPECT_EQ(std::string("HEADerbody\0\0", 12), std::string(text, done));
+        STATSTG stat = {};
+        ASSERT_EQ(S_OK, stream->Stat(&stat, STATFLAG_DEFAULT));
+        EXPECT_EQ(12u, stat.cbSize.QuadPart);
+        EXPECT_EQ(Wide(path), stat.pwcsName);
+        ::CoTaskMemFree(stat.pwcsName);
+
+        EXPECT_EQ(S_OK, keep ? stream->Keep() : stream->Discard());
+        EXPECT_EQ(STG_E_REVERTED, stream->Write("x", 1, &done));
+        EXPECT_EQ(STG_E_REVERTED, stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, &at));
+        stream.Reset();
+        EXPECT_EQ(keep ? std::string("HEADerbody\0\0", 12) : "", uiext2_test::FileText(path));
+        EXPECT_EQ(keep, uiext2_test::FileExists(path));
     }
 }
 

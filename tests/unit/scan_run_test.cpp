@@ -4,6 +4,7 @@
 
 #include "com/module.h"
 #include "device/settings_store.h"
+#include "scan/companion_pipe.h"
 #include "scan/scan_names.h"
 #include "support/unique.h"
 #include "unix_side.h"
@@ -151,6 +152,30 @@ TEST_F(ScanTest, CompanionFindsWhatTheRunPublished)
     EXPECT_EQ(1, std::count(dacl.begin(), dacl.end(), '(')) << dacl;
     ::LocalFree(sid);
     ExpectCleanedUp();
+}
+
+// The pipe's label refuses every process below this one's integrity level, for opening to
+// read as to write. Wine keeps no label on the pipe itself: the descriptor is what shows.
+TEST(CompanionPipeSecurity, LabelsThePipeAtThisProcessLevel)
+{
+    uiext2::UniqueLocal descriptor;
+    ASSERT_EQ(S_OK, uiext2::CompanionPipeSecurity(descriptor));
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL sacl = nullptr;
+    ASSERT_TRUE(::GetSecurityDescriptorSacl(descriptor.get(), &present, &sacl, &defaulted));
+    ASSERT_TRUE(present && sacl && sacl->AceCount == 1);
+    SYSTEM_MANDATORY_LABEL_ACE* label = nullptr;
+    ASSERT_TRUE(::GetAce(sacl, 0, reinterpret_cast<void**>(&label)));
+    EXPECT_EQ(SYSTEM_MANDATORY_LABEL_ACE_TYPE, label->Header.AceType);
+    EXPECT_EQ(static_cast<DWORD>(SYSTEM_MANDATORY_LABEL_NO_WRITE_UP | SYSTEM_MANDATORY_LABEL_NO_READ_UP), label->Mask);
+
+    HANDLE token = nullptr;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+    alignas(TOKEN_MANDATORY_LABEL) BYTE level[sizeof(TOKEN_MANDATORY_LABEL) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    ASSERT_TRUE(::GetTokenInformation(token, TokenIntegrityLevel, level, sizeof(level), &size));
+    ::CloseHandle(token);
+    EXPECT_TRUE(::EqualSid(&label->SidStart, reinterpret_cast<TOKEN_MANDATORY_LABEL*>(level)->Label.Sid));
 }
 
 // From a host started hidden, in a folder of its own, the companion starts as a program of
@@ -587,6 +612,65 @@ TEST_F(ScanTest, QuitEndsTheRun)
     if (alive)
         ::CloseHandle(alive);
     EXPECT_EQ("1", Reported("PipeEnded"));
+}
+
+// Only the companion is served: another process that connects first is cut off, and the
+// companion still gets through. Every wait ends when the companion exits, even while a
+// stranger or another holder of the companion's end keeps the pipe open: the run ends as a
+// cancelled scan within moments, the owner enabled again, and what the companion wrote
+// before it exited is still served.
+TEST_F(ScanTest, RunServesOnlyItsCompanionAndEndsWithIt)
+{
+    const struct
+    {
+        const char* name;
+        bool stranger; // another process connects before the companion, and holds on
+        const char* script;
+        LONG files;
+    } cases[] = {
+        {"stranger first", true, "await:uiext2 test stranger;connect;scan:1;send:2;send:1134", 1},
+        {"stranger first, companion exits", true, "await:uiext2 test stranger;exit", 0},
+        {"exits, pipe left open", false, "connect;lend;exit", 0},
+        {"last words, pipe left open", false, "connect;scan:2;lend;send:2;send:2;exit", 4},
+    };
+    ::SetEnvironmentVariableA("UIEXT2_HOST_PID", std::to_string(::GetCurrentProcessId()).c_str());
+    for (const auto& c : cases)
+    {
+        NamedEvent strangerIn("uiext2 test stranger");
+        // What holds the pipe lets go after 20 s, or when the run has ended.
+        HANDLE ended = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::thread holder(
+            [&]
+            {
+                HANDLE pipe = INVALID_HANDLE_VALUE;
+                for (int i = 0; c.stranger && i < 1000 && pipe == INVALID_HANDLE_VALUE; ++i, ::Sleep(10))
+                    pipe = ::CreateFileA(uiext2::kCompanionPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
+                strangerIn.Set();
+                ::WaitForSingleObject(ended, 20000);
+                const std::string lent = Reported("Lent");
+                ::CloseHandle(c.stranger ? pipe : reinterpret_cast<HANDLE>(std::strtoull(lent.c_str(), nullptr, 0)));
+            });
+        HWND owner =
+            ::CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        DialogRecord record(Scanner(), output_);
+        record.data.hwndParent = owner;
+        const DWORD start = ::GetTickCount();
+        EXPECT_EQ(S_OK, RunDialog(c.script, record.data)) << c.name;
+        const DWORD elapsed = ::GetTickCount() - start;
+        ::SetEvent(ended);
+        holder.join();
+        ::CloseHandle(ended);
+        EXPECT_LT(elapsed, 8000u) << c.name;
+        EXPECT_EQ(c.files, record.data.lNumFiles) << c.name;
+        EXPECT_TRUE(::IsWindowEnabled(owner)) << c.name;
+        ::DestroyWindow(owner);
+        ExpectCleanedUp();
+        uiext2_test::InstalledCompanion::WaitUntilGone();
+        ::DeleteFileA(report_.c_str());
+        uiext2_test::RemoveFolder(tray_);
+        ::CreateDirectoryA(tray_.c_str(), nullptr);
+    }
 }
 
 ComPtr<IWiaUIExtension2> g_extension;

@@ -1,5 +1,6 @@
-// The server end of the companion program's pipe: created for this user alone, waited on
-// together with the companion's process, read four bytes at a time.
+// The server end of the companion program's pipe: created for this user alone at this
+// process's integrity level, served to the launched companion and nobody else, every wait
+// ended by the companion's exit, read four bytes at a time.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +11,11 @@
 namespace uiext2
 {
 
+// The pipe's descriptor: a protected DACL granting the current user full access, and a
+// mandatory label at this process's integrity level that refuses opening by any process
+// below it, for reading as for writing.
+HRESULT CompanionPipeSecurity(UniqueLocal& descriptor) noexcept;
+
 class CompanionPipe
 {
 public:
@@ -17,14 +23,15 @@ public:
     // user only. The platform's error when it cannot.
     HRESULT Create() noexcept;
 
-    // Waits until a client connects or `companion` exits. S_OK: connected; S_FALSE: the
-    // companion left without connecting, or a WM_QUIT ended the wait; an error when
-    // waiting failed.
+    // Waits until `companion` (a process handle) connects, or exits. A client of any other
+    // process is disconnected and the wait goes on. S_OK: the companion connected; S_FALSE:
+    // it left without connecting, or a WM_QUIT ended the wait; an error when waiting failed.
     HRESULT WaitForClient(HANDLE companion, ModalWait& wait) noexcept;
 
-    // Reads one message. False when the pipe closed or failed, or a WM_QUIT ended the wait,
-    // before four bytes came: a partial value is never a message.
-    bool ReadMessage(ModalWait& wait, DWORD& message) noexcept;
+    // Reads one message. False when the pipe closed or failed, a WM_QUIT ended the wait, or
+    // `companion` exited, before four bytes came: a partial value is never a message. What
+    // the companion wrote before it exited is still read.
+    bool ReadMessage(HANDLE companion, ModalWait& wait, DWORD& message) noexcept;
 
     // Disconnects the client: the companion sees the end of the run. The pipe instance,
     // and with it the pipe's name, stays until Close.
@@ -34,11 +41,17 @@ public:
     void Close() noexcept;
 
 private:
-    // Takes back an overlapped operation that is still pending; true if it had completed.
-    bool Abandon(OVERLAPPED& operation) noexcept;
+    // One connection of any client; results as WaitForClient's.
+    HRESULT Connect(HANDLE companion, ModalWait& wait) noexcept;
+    bool ClientIs(HANDLE companion) const noexcept;
+
+    // Takes back an overlapped operation that is still pending; true if it had completed,
+    // with the bytes it moved.
+    bool Abandon(OVERLAPPED& operation, DWORD& bytes) noexcept;
 
     UniqueFile pipe_;
-    UniqueHandle event_; // manual reset; one overlapped operation at a time
+    UniqueHandle event_;         // manual reset; one overlapped operation at a time
+    bool companionGone_ = false; // from then on only what waits in the pipe is read
 };
 
 } // namespace uiext2

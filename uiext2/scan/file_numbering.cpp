@@ -113,26 +113,37 @@ FileNumbering::Series& FileNumbering::SeriesOf(const wchar_t* built) noexcept
     // The caller has composed `built` within MAX_PATH.
     (void)::StringCchCopyW(series->built, MAX_PATH, built);
     series->next = HighestTakenNumber(built) + 1;
+    series->fromLowest = false;
     return *series;
 }
 
 HRESULT FileNumbering::CreateNext(const wchar_t* built, wchar_t* unique,
-                                  Microsoft::WRL::ComPtr<IStream>& stream) noexcept
+                                  Microsoft::WRL::ComPtr<FileStream>& stream) noexcept
 {
     Series& series = SeriesOf(built);
-    for (; series.next < kNumberLimit; ++series.next)
+    for (;;)
     {
-        RETURN_IF_FAILED(NumberedPath(built, series.next, unique));
-        // Creation is the existence test; it never opens a file that exists.
-        const HRESULT hr = ::SHCreateStreamOnFileEx(unique, STGM_READWRITE, FILE_ATTRIBUTE_NORMAL, TRUE, nullptr,
-                                                    stream.ReleaseAndGetAddressOf());
-        if (hr == HRESULT_FROM_WIN32(ERROR_FILE_EXISTS) || hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS))
+        const HRESULT named = series.next < kNumberLimit ? NumberedPath(built, series.next, unique)
+                                                         : HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+        if (FAILED(named))
+        {
+            if (series.fromLowest)
+                return named;
+            series.fromLowest = true;
+            series.next = 1;
             continue;
+        }
+        // Creation is the existence test; it never opens a file that exists.
+        const HRESULT hr = FileStream::Create(unique, stream);
+        if (hr == HRESULT_FROM_WIN32(ERROR_FILE_EXISTS) || hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS))
+        {
+            ++series.next;
+            continue;
+        }
         if (SUCCEEDED(hr))
             ++series.next;
         return hr;
     }
-    return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
 }
 
 } // namespace uiext2

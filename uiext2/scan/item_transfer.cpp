@@ -1,6 +1,7 @@
 // One item's download into a file.
 #include "scan/item_transfer.h"
 
+#include "scan/file_stream.h"
 #include "scan/stream_transfer_callback.h"
 #include "support/hresult.h"
 
@@ -102,17 +103,23 @@ HRESULT TransferItem(ScanRecord& record, IWiaItem2* item) noexcept
     RETURN_IF_FAILED(
         ComposeTargetPath(record.Folder(), record.BaseName(), ExtensionForFormat(ItemFormat(item)), built));
     wchar_t unique[kTransferPathCapacity];
-    ComPtr<IStream> stream;
-    RETURN_IF_FAILED(record.Numbering().CreateNext(built, unique, stream));
+    ComPtr<FileStream> file;
+    RETURN_IF_FAILED(record.Numbering().CreateNext(built, unique, file));
 
-    const HRESULT hr = Download(transfer.Get(), std::move(stream));
+    // The download gets a reference of its own; ours ends the file's use when the download
+    // returns, whether or not the driver has let go of the stream.
+    HRESULT hr = Download(transfer.Get(), file);
     if (FAILED(hr))
     {
-        // Nobody is told of the file, so nobody would remove it. The download has given
-        // the stream back by now, which closed the file.
-        ::DeleteFileW(unique);
-        return hr;
+        // Nobody is told of a failed page's file, so nobody else would remove it. One that
+        // stays is the page's failure: the application may find it there.
+        const HRESULT removed = file->Discard();
+        return FAILED(removed) ? removed : hr;
     }
+    // A page that cannot be kept goes: it is not recorded.
+    const HRESULT kept = file->Keep();
+    if (FAILED(kept))
+        return kept;
     // A path that cannot be allocated is recorded as an empty text: the file exists.
     record.Record(::SysAllocString(unique), item);
     return hr;

@@ -32,7 +32,9 @@ const wchar_t* ExtensionForFormat(const GUID& format) noexcept;
 // in `record`. The name is the next of the record's numbering: the built path, or
 // "<name> (n)<ext>" in the same folder above every number taken there; the file is created
 // exclusively, so a file that appears meanwhile is never written over. Nothing is created when the record has
-// no room or the path does not fit; a file whose download fails is removed again.
+// no room or the path does not fit. The file is marked for deletion until its page is
+// complete, so a failed page's file goes, through its own handle, even while the driver
+// still holds the stream; one that cannot be removed makes the result E_ACCESSDENIED.
 HRESULT TransferItem(ScanRecord& record, IWiaItem2* item) noexcept;
 
 } // namespace uiext2

@@ -138,8 +138,8 @@ private:
         startup.wShowWindow = SW_SHOWNORMAL;
         // An empty command line, not an absent one: the companion takes no arguments.
         char commandLine[1] = {'\0'};
-        // The process handle is kept only to notice a companion that leaves without
-        // connecting; the run never waits for it to exit otherwise, and never stops it.
+        // The process handle tells the companion's client from any other, and ends every
+        // wait of the run when the companion exits; the run never stops it.
         if (!::CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
                               companion_.put()))
         {
@@ -152,7 +152,8 @@ private:
     void Serve() noexcept
     {
         DWORD message = 0;
-        while (pipe_.ReadMessage(wait_, message) && message == kItemsReady)
+        // A companion that exits ends the run as a cancelled scan, whoever holds the pipe.
+        while (pipe_.ReadMessage(companion_.process(), wait_, message) && message == kItemsReady)
             TransferWaitingItems(root_.Get(), record_);
     }
 
