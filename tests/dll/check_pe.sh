@@ -11,7 +11,7 @@ echo "imports:"; printf '  %s\n' $imports
 status=0
 for name in $imports; do
     case "$name" in
-        kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|ole32.dll|oleaut32.dll|shell32.dll|shlwapi.dll|comctl32.dll|msvcrt.dll|api-ms-win-*.dll) ;;
+        ntdll.dll|kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|ole32.dll|oleaut32.dll|shell32.dll|shlwapi.dll|comctl32.dll|msvcrt.dll|api-ms-win-*.dll) ;;
         *) echo "not a system DLL: $name"; status=1 ;;
     esac
 done

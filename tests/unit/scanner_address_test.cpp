@@ -3,12 +3,16 @@
 #include "device/settings_store.h"
 
 #include "driver_package.h"
+#include "unix_side.h"
 #include "support/unique.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace
 {
@@ -216,6 +220,101 @@ TEST(MigrationOfRefusedNames, MovesNothing)
         std::string address;
         EXPECT_TRUE(scanner.ReadAddress(address)) << name;
         EXPECT_EQ("192.168.0.17", address) << name;
+    }
+}
+
+} // namespace
+
+namespace
+{
+
+// The folder's entry names, sorted, each followed by ';'.
+std::string SortedNames(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return "";
+    do
+    {
+        if (found.cFileName[0] != '.')
+            names.push_back(found.cFileName);
+    } while (::FindNextFileA(find, &found));
+    ::FindClose(find);
+    std::sort(names.begin(), names.end());
+    std::string all;
+    for (const auto& name : names)
+        all += name + ";";
+    return all;
+}
+
+// A settings file that exists but cannot be read as this device's own is never replaced by
+// one that holds only the address: the file keeps every byte, the address stays in the
+// registry for a later binding.
+TEST_F(Migration, AnUnreadableSettingsFileKeepsTheAddressAndEveryKey)
+{
+    const std::string elsewhere = CommonDocumentsFolder() + "\\uiext2 migration second name.ini";
+    const struct
+    {
+        const char* name;
+        std::string plant, undo;
+    } rows[] = {
+        {"second name", "ln -f " + OnC(settings_) + " " + OnC(elsewhere), "rm -f " + OnC(elsewhere)},
+        {"over 16 MiB", "head -c 16777300 /dev/zero | tr '\\0' ';' >> " + OnC(settings_), ":"},
+    };
+    for (const auto& row : rows)
+    {
+        InstalledScanner scanner(Subkey("a"), device_, "192.168.0.17");
+        ASSERT_TRUE(scanner.ok());
+        ASSERT_TRUE(WriteFileText(settings_, "[Contents]\r\nUnit=1\r\n[Authentication]\r\nPassword=kept\r\n"));
+        ASSERT_TRUE(UnixShell(row.plant)) << row.name;
+        const std::string before = FileText(settings_);
+        uiext2::MigrateScannerAddress(device_.c_str());
+        EXPECT_EQ("192.168.0.17", Address(scanner)) << row.name;
+        EXPECT_TRUE(before == FileText(settings_)) << row.name;
+        ASSERT_TRUE(UnixShell(row.undo)) << row.name;
+    }
+}
+
+// Two hosts binding one new device at the same moment: neither copies a template over a file
+// the other has put in place, so the address the first moved out of the registry stays in
+// the one settings file, beside one set of files. A file already there is never overwritten.
+TEST(ProvisioningAtOnce, EndsWithOneSetOfFilesAndTheAddressKept)
+{
+    InstalledTemplates templates;
+    ASSERT_TRUE(templates.ok());
+    for (int round = 0; round < 6; ++round)
+    {
+        const std::string device = "uiext2 at once " + std::to_string(round);
+        ScopedDeviceFolder folder(device);
+        ASSERT_TRUE(folder.ok());
+        const std::string list = DeviceFolder(device) + "\\RegList.ini";
+        if (round == 0) // the scanner list already there, the settings file not yet
+        {
+            ASSERT_TRUE(::CreateDirectoryA(DeviceFolder(device).c_str(), nullptr));
+            ASSERT_TRUE(WriteFileText(list, "[Scanner1]\r\nModel=theirs\r\n"));
+        }
+        InstalledScanner scanner(device + " key", device, "192.168.0.42");
+        ASSERT_TRUE(scanner.ok());
+        const auto bind = [&device]
+        {
+            uiext2::ProvisionDeviceFolder(device.c_str(), "Model");
+            uiext2::MigrateScannerAddress(device.c_str());
+        };
+        std::thread other(bind);
+        bind();
+        other.join();
+        std::string address;
+        EXPECT_TRUE(ReadIni(DeviceFolder(device) + "\\VT_TWAIN1.ini", "Contents", "ScannerAddress", address) &&
+                    address == "192.168.0.42")
+            << round;
+        EXPECT_FALSE(scanner.ReadAddress(address)) << round;
+        EXPECT_EQ("RegList.ini;VTTwainPageLog.ini;VT_TWAIN1.ini;", SortedNames(DeviceFolder(device))) << round;
+        if (round == 0)
+        {
+            EXPECT_EQ("[Scanner1]\r\nModel=theirs\r\n", FileText(list));
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include "device/settings_store.h"
 
 #include "driver_package.h"
+#include "unix_side.h"
 #include "support/unique.h"
 #include "user_measure.h"
 
@@ -255,6 +256,47 @@ TEST(ProvisioningWithoutTemplates, WritesOnlyItsOwnKeys)
     EXPECT_EQ("Model", Ini(ScannerListFile(device), "Scanner1", "Model"));
     EXPECT_EQ("(absent)", Ini(ScannerListFile(device), "Template", "File"));
     EXPECT_FALSE(FileExists(PageLogFile(device)));
+}
+
+} // namespace
+
+namespace
+{
+
+// A held device folder cannot be renamed from Windows (the hold takes part in sharing checks
+// and does not share deletion). A rename from the Unix side is no Windows-level step and
+// goes through; a link then stands where the folder was, and a write through the held folder
+// never reaches the link's target, which keeps every byte. (Under Wine the write then fails:
+// the folder no longer has the name it was checked under.)
+TEST(HeldFolder, CannotBeRenamedAndItsWritesFollowTheHandle)
+{
+    InstalledTemplates templates;
+    ASSERT_TRUE(templates.ok());
+    const std::string device = DeviceName("held");
+    ScopedDeviceFolder scoped(device);
+    const std::string folder = DeviceFolder(device);
+    const std::string victim = uiext2_test::CommonDocumentsFolder() + "\\uiext2 held victim";
+    ::CreateDirectoryA(victim.c_str(), nullptr);
+    ASSERT_TRUE(uiext2_test::WriteFileText(victim + "\\VT_TWAIN1.ini", "[Victim]\r\nFile=theirs\r\n"));
+    const std::string before = uiext2_test::Snapshot(victim);
+
+    uiext2::HeldDeviceFolder held;
+    ASSERT_TRUE(uiext2::OpenDeviceFolder(device.c_str(), true, held));
+    EXPECT_FALSE(::MoveFileExA(folder.c_str(), (folder + ".moved").c_str(), 0));
+    EXPECT_TRUE(::GetLastError() == ERROR_SHARING_VIOLATION || ::GetLastError() == ERROR_ACCESS_DENIED)
+        << ::GetLastError();
+
+    EXPECT_EQ(ERROR_SUCCESS,
+              uiext2::WriteProfileStringReplacing(held.device, "VT_TWAIN1.ini", "Contents", "Unit", "1"));
+    using uiext2_test::OnC;
+    ASSERT_TRUE(uiext2_test::UnixShell("mv " + OnC(folder) + " " + OnC(folder + ".aside") + " && ln -s " + OnC(victim) +
+                                       " " + OnC(folder)));
+    uiext2::WriteProfileStringReplacing(held.device, "VT_TWAIN1.ini", "Contents", "Unit", "0");
+    held = uiext2::HeldDeviceFolder();
+    ASSERT_TRUE(uiext2_test::UnixShell("rm -f " + OnC(folder) + "; mv " + OnC(folder + ".aside") + " " + OnC(folder)));
+    EXPECT_EQ(before, uiext2_test::Snapshot(victim));
+    EXPECT_EQ("1", Ini(SettingsFile(device), "Contents", "Unit"));
+    uiext2_test::RemoveFolder(victim);
 }
 
 } // namespace

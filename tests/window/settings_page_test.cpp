@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -265,7 +266,8 @@ TEST_F(SettingsPage, ShowsTheLoginAsStored)
 
 // Another local user's links where the page writes: a second name of the settings file that
 // leads into their folder, and their folder in place of the device's. Applying writes into
-// neither: the file's own entry is replaced, and a folder that is a link is left alone.
+// neither: a settings file with a second name is not ours and is left as it is (Apply
+// refuses, see below), and a folder that is a link is left alone.
 TEST_F(SettingsPage, ApplyWritesThroughNoPlantedLink)
 {
     const std::string settings = host_.settingsFile();
@@ -281,11 +283,13 @@ TEST_F(SettingsPage, ApplyWritesThroughNoPlantedLink)
         std::string plant, undo;
         const char* applied; // Compression in the device's file afterwards
     } rows[] = {
-        {"hard-linked settings file", "ln -f " + OnC(victim + "\\VT_TWAIN1.ini") + " " + OnC(settings), ":", "4"},
+        {"hard-linked settings file", "ln -f " + OnC(victim + "\\VT_TWAIN1.ini") + " " + OnC(settings),
+         "rm -f " + OnC(settings), ""},
         {"linked device folder",
          "mv " + OnC(device) + " " + OnC(device + ".aside") + "; ln -s " + OnC(victim) + " " + OnC(device),
          "rm -f " + OnC(device) + "; mv " + OnC(device + ".aside") + " " + OnC(device), "1"},
     };
+    testwindow::MessageBoxCatcher boxes;
     for (const auto& row : rows)
     {
         Store("Contents", "Compression", "1");
@@ -298,6 +302,66 @@ TEST_F(SettingsPage, ApplyWritesThroughNoPlantedLink)
         EXPECT_EQ(row.applied, Stored("Compression")) << row.name;
     }
     uiext2_test::RemoveFolder(victim);
+}
+
+// An Apply that cannot put the new file in place says so: the page stays (the sheet is told
+// PSNRET_INVALID_NOCHANGEPAGE), a message box owned by the sheet names the reason, and the
+// file keeps every key. A reader that holds the file without sharing its deletion is waited
+// for while it lets go within moments.
+TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
+{
+    const std::string settings = host_.settingsFile();
+    const std::string elsewhere = uiext2_test::CommonDocumentsFolder() + "\\uiext2 second name.ini";
+    const struct
+    {
+        const char* name;
+        std::string plant, undo;
+        DWORD holdMs;          // a reader holds the file this long after Apply begins; 0: none
+        const wchar_t* reason; // in the message; null: saved, no message
+    } rows[] = {
+        {"second name", "ln -f " + uiext2_test::OnC(settings) + " " + uiext2_test::OnC(elsewhere),
+         "rm -f " + uiext2_test::OnC(elsewhere), 0, L"cannot be read as this device's own"},
+        {"reader letting go within moments", ":", ":", 400, nullptr},
+        {"reader holding on", ":", ":", 2600, L"in use by another program"},
+    };
+    for (const auto& row : rows)
+    {
+        Store("Contents", "Compression", "1");
+        Store("Contents", "ScannerAddress", "10.0.0.7");
+        Open();
+        Type(kColor, "4");
+        ASSERT_TRUE(uiext2_test::UnixShell(row.plant)) << row.name;
+        const std::string before = uiext2_test::FileText(settings);
+        HANDLE reader = row.holdMs ? ::CreateFileA(settings.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                   OPEN_EXISTING, 0, nullptr)
+                                   : INVALID_HANDLE_VALUE;
+        std::thread letGo(
+            [&]
+            {
+                ::Sleep(row.holdMs);
+                if (reader != INVALID_HANDLE_VALUE)
+                    ::CloseHandle(reader);
+            });
+        testwindow::MessageBoxCatcher boxes;
+        const bool applied = sheet_->Apply();
+        letGo.join();
+        ASSERT_TRUE(uiext2_test::UnixShell(row.undo)) << row.name;
+        if (!row.reason)
+        {
+            EXPECT_TRUE(applied) << row.name;
+            EXPECT_TRUE(boxes.texts().empty()) << row.name;
+            EXPECT_EQ("4", Stored("Compression")) << row.name;
+            EXPECT_EQ("10.0.0.7", Stored("ScannerAddress")) << row.name;
+            continue;
+        }
+        EXPECT_FALSE(applied) << row.name; // the sheet was told PSNRET_INVALID_NOCHANGEPAGE
+        EXPECT_TRUE(::IsWindow(page_)) << row.name;
+        ASSERT_EQ(1u, boxes.texts().size()) << row.name;
+        EXPECT_EQ(sheet_->sheet(), boxes.owners()[0]) << row.name;
+        EXPECT_NE(std::wstring::npos, boxes.texts()[0].find(L"The settings could not be saved.")) << row.name;
+        EXPECT_NE(std::wstring::npos, boxes.texts()[0].find(row.reason)) << row.name;
+        EXPECT_EQ(before, uiext2_test::FileText(settings)) << row.name;
+    }
 }
 
 // This process without a cryptographic provider: HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER

@@ -1,6 +1,8 @@
 // Modeless property sheets for window tests.
 #include "sheet_harness.h"
 
+#include <algorithm>
+
 namespace testwindow
 {
 
@@ -42,10 +44,11 @@ bool ModelessSheet::ApplyEnabled() const
     return ::IsWindowEnabled(::GetDlgItem(sheet_, kApplyButton)) != FALSE;
 }
 
-void ModelessSheet::Apply()
+bool ModelessSheet::Apply()
 {
-    PropSheet_Apply(sheet_);
+    const bool applied = PropSheet_Apply(sheet_) != FALSE;
     PumpMessages();
+    return applied;
 }
 
 void ModelessSheet::PumpMessages()
@@ -58,6 +61,70 @@ void ModelessSheet::PumpMessages()
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
         }
+    }
+}
+
+MessageBoxCatcher::MessageBoxCatcher() : watcher_([this] { Watch(); }) {}
+
+MessageBoxCatcher::~MessageBoxCatcher()
+{
+    stop_ = true;
+    watcher_.join();
+}
+
+std::vector<std::wstring> MessageBoxCatcher::texts() const
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    return texts_;
+}
+
+std::vector<HWND> MessageBoxCatcher::owners() const
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    return owners_;
+}
+
+void MessageBoxCatcher::Watch()
+{
+    std::vector<HWND> seen;
+    while (!stop_)
+    {
+        std::vector<HWND> boxes;
+        ::EnumThreadWindows(
+            thread_,
+            [](HWND window, LPARAM all) -> BOOL
+            {
+                wchar_t kind[16] = {};
+                if (::GetWindow(window, GW_OWNER) && ::IsWindowVisible(window) && ::GetClassNameW(window, kind, 16) &&
+                    std::wstring(kind) == L"#32770")
+                    reinterpret_cast<std::vector<HWND>*>(all)->push_back(window);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&boxes));
+        for (HWND box : boxes)
+        {
+            if (std::find(seen.begin(), seen.end(), box) != seen.end())
+                continue;
+            seen.push_back(box);
+            std::wstring text;
+            ::EnumChildWindows(
+                box,
+                [](HWND child, LPARAM all) -> BOOL
+                {
+                    wchar_t line[1024] = {};
+                    ::GetWindowTextW(child, line, 1024);
+                    *reinterpret_cast<std::wstring*>(all) += std::wstring(line) + L"|";
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&text));
+            {
+                std::lock_guard<std::mutex> hold(lock_);
+                texts_.push_back(text);
+                owners_.push_back(::GetWindow(box, GW_OWNER));
+            }
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+        ::Sleep(20);
     }
 }
 

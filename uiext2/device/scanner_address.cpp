@@ -43,8 +43,9 @@ bool NamesDevice(HKEY scannerKey, const char* deviceName) noexcept
 }
 
 // Moves DeviceData\ScannerAddress into the settings file. The registry value goes only once
-// the file holds it: a failed write (read-only file, full disk) keeps it for the next try.
-// A device folder that is a link is refused: the address then stays in the registry.
+// the file in place holds it: a failed write (read-only file, full disk), a settings file
+// that cannot be read as ours or a device folder that is a link keep it for the next try.
+// A settings file put in place by another host since it was read is read again.
 void MoveAddress(HKEY scannerKey, const char* deviceName) noexcept
 {
     UniqueHKey deviceData;
@@ -54,8 +55,12 @@ void MoveAddress(HKEY scannerKey, const char* deviceName) noexcept
     if (!ReadRegistryText(deviceData.get(), "ScannerAddress", address, sizeof(address)) || address[0] == '\0')
         return;
     HeldDeviceFolder folder;
-    if (OpenDeviceFolder(deviceName, false, folder) &&
-        WriteProfileStringReplacing(folder.device, kSettingsFileName, "Contents", "ScannerAddress", address))
+    if (!OpenDeviceFolder(deviceName, false, folder))
+        return;
+    DWORD error = ERROR_ALREADY_EXISTS;
+    for (int attempt = 0; attempt < 3 && error == ERROR_ALREADY_EXISTS; ++attempt)
+        error = WriteProfileStringReplacing(folder.device, kSettingsFileName, "Contents", "ScannerAddress", address);
+    if (error == ERROR_SUCCESS)
         ::RegDeleteValueA(deviceData.get(), "ScannerAddress");
 }
 

@@ -19,21 +19,11 @@ static_assert(sizeof(DeviceFilesRecord::settingsFile) == sizeof(DevicePaths::set
 namespace
 {
 
-// The existence test holds the file unshared only for the moment of the open. Only "not
-// found" means absent: a file held open by the companion program (sharing violation) or
-// one we may not read (access denied) exists, and must not be replaced by a template.
-bool SettingsFileAbsent(const char* path) noexcept
-{
-    UniqueFile file(::CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file)
-        return false;
-    const DWORD error = ::GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
 // Puts a copy of the driver package's template `fileName` into the device folder, with one
-// key written into it first when `section` is given. Without the template the file holds
-// only that key; without a key either it is not made.
+// key written into it first when `section` is given, only where no file of that name exists
+// yet: a host binding the same new device at the same moment may have put its own there
+// first, and that one stays. Without the template the file holds only that key; without a
+// key either it is not made.
 void PlaceTemplateCopy(const OwnFolder& folder, const char* fileName, const char* section = nullptr,
                        const char* key = nullptr, const char* value = nullptr) noexcept
 {
@@ -43,14 +33,17 @@ void PlaceTemplateCopy(const OwnFolder& folder, const char* fileName, const char
     const bool copied = ProgramFilesFolder(programRoot) &&
                         FormatPath(source, sizeof(source), "%s\\WIA Scanner\\USB2\\%s", programRoot, fileName) &&
                         ReadFileBytes(source, bytes);
-    if (!copied && !section)
+    if (!section)
+    {
+        if (copied)
+            PlaceNewOwnFile(folder, fileName, bytes);
         return;
-    ReplacementFile file(folder, fileName);
-    if (!file.Create(copied ? bytes.data() : nullptr, copied ? bytes.size() : 0))
-        return;
-    if (section)
-        ::WritePrivateProfileStringA(section, key, value, file.path());
-    file.Commit();
+    }
+    const FileBytes empty;
+    ProfileEdit edit;
+    if (edit.Begin(folder, fileName, copied ? &bytes : &empty) == ERROR_SUCCESS &&
+        ::WritePrivateProfileStringA(section, key, value, edit.path()))
+        edit.Commit();
 }
 
 bool IsSystemLeadByte(unsigned char byte) noexcept
@@ -103,16 +96,12 @@ bool SetDeviceFiles(const char* deviceName, DeviceFilesRecord& record) noexcept
 
 void ProvisionDeviceFolder(const char* deviceName, const char* modelName) noexcept
 {
-    char documentsRoot[MAX_PATH];
-    DevicePaths device;
-    if (!CommonDocumentsFolder(documentsRoot) ||
-        !ComposeDevicePaths(documentsRoot, deviceName, device, IsSystemLeadByte))
-        return;
-    if (!SettingsFileAbsent(device.settingsFile))
-        return;
-
+    // The existence test looks at the entry relative to the held device folder: only "not
+    // found" means absent. A file held open by the companion program or one we may not read
+    // exists, and is never replaced by a template.
     HeldDeviceFolder held;
-    if (!OpenDeviceFolder(deviceName, true, held))
+    if (!IsSafeDeviceName(deviceName) || !OpenDeviceFolder(deviceName, true, held) ||
+        OwnEntryExists(held.device, kSettingsFileName))
         return;
     OwnFolder staging; // made here for the scan runs; existing already is fine
     staging.Open(held.vendor, "VT_WIA", true);
@@ -154,15 +143,10 @@ bool OpenDeviceFolderOf(const DeviceFilesRecord& files, HeldDeviceFolder& held) 
 }
 
 SettingsFileEdit::SettingsFileEdit(const DeviceFilesRecord& files) noexcept
-    : opened_(OpenDeviceFolderOf(files, held_)), copy_(held_.device, kSettingsFileName), begun_(false)
+    : error_(OpenDeviceFolderOf(files, held_) ? ERROR_SUCCESS : kErrorFolderNotOurs)
 {
-    if (!opened_)
-        return;
-    // A settings file that is not plainly ours (a link, or a file with a second name
-    // somewhere else) is not read: its copy then holds only what the page writes.
-    FileBytes bytes;
-    const bool read = ReadOwnFile(held_.device, kSettingsFileName, bytes);
-    begun_ = copy_.Create(read ? bytes.data() : nullptr, read ? bytes.size() : 0);
+    if (error_ == ERROR_SUCCESS)
+        error_ = edit_.Begin(held_.device, kSettingsFileName);
 }
 
 int DefaultUnit() noexcept

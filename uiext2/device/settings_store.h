@@ -35,12 +35,14 @@ bool DevicePathsOf(const char* deviceName, DevicePaths& paths) noexcept;
 // template copies, Contents/Unit and Scanner1/Model. A settings file that exists but cannot
 // be opened (held unshared, denied) counts as present. Nothing for a refused name, nor
 // where one of the folders is a link. Each file is made under a temporary name with its key
-// and then renamed into place.
+// and then renamed into place only where no file of its name exists yet, so two hosts
+// binding a new device at once end with one set of files.
 void ProvisionDeviceFolder(const char* deviceName, const char* modelName) noexcept;
 
 // Moves a ScannerAddress left under the device's imaging-class registry key into the
-// device's settings file; the registry value is deleted only once the file holds it.
-// Nothing for a refused name.
+// device's settings file; the registry value is deleted only once the file in place holds
+// it. A settings file that exists but cannot be read as ours is left alone, and the address
+// with it in the registry. Nothing for a refused name.
 void MigrateScannerAddress(const char* deviceName) noexcept;
 
 // A device's settings folder and the folders above it, each held open while in use (see
@@ -58,9 +60,14 @@ bool OpenDeviceFolder(const char* deviceName, bool create, HeldDeviceFolder& hel
 // The same for the folder of a DeviceFiles record's settings file.
 bool OpenDeviceFolderOf(const DeviceFilesRecord& files, HeldDeviceFolder& held) noexcept;
 
-// A change of a device's settings file, made on a copy in the device's folder that then
-// replaces the file's entry: the Settings page writes through a link nobody planted into no
-// other file, and never into a folder that is not plainly ours.
+// Why a settings edit could not begin: the device's folder, or one above it, is a link, is
+// gone, or is not where its path says.
+constexpr DWORD kErrorFolderNotOurs = ERROR_PATH_NOT_FOUND;
+
+// A change of a device's settings file (see ProfileEdit): the private-profile writes go into
+// a copy in this user's temporary folder, which then replaces the file's entry through the
+// held device folder. A settings file that exists but cannot be read as ours is never
+// replaced, and one that does not exist starts empty.
 class SettingsFileEdit
 {
 public:
@@ -68,17 +75,18 @@ public:
     SettingsFileEdit(const SettingsFileEdit&) = delete;
     SettingsFileEdit& operator=(const SettingsFileEdit&) = delete;
 
-    // The copy, for the private-profile writes; null when the edit could not begin (the
-    // device's folder is a link or gone, or no copy could be made there).
-    const char* path() const noexcept { return begun_ ? copy_.path() : nullptr; }
-    // Puts the copy in place of the settings file; false when it is not in place.
-    bool Commit() noexcept { return begun_ && copy_.Commit(); }
+    // Why the edit could not begin (kErrorFolderNotOurs, or see ReadOwnFile); ERROR_SUCCESS
+    // once begun.
+    DWORD error() const noexcept { return error_; }
+    // The copy, for the private-profile writes; null when the edit could not begin.
+    const char* path() const noexcept { return error_ == ERROR_SUCCESS ? edit_.path() : nullptr; }
+    // Puts the copy in place of the settings file; ERROR_SUCCESS once it is in place.
+    DWORD Commit() noexcept { return error_ == ERROR_SUCCESS ? edit_.Commit() : error_; }
 
 private:
     HeldDeviceFolder held_;
-    bool opened_;
-    ReplacementFile copy_;
-    bool begun_;
+    ProfileEdit edit_;
+    DWORD error_;
 };
 
 // The common documents and program files folders, never created here. False when the

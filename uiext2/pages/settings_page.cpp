@@ -1,11 +1,16 @@
 // The Settings page's dialog procedure: the device's settings file into the controls when
 // the page opens, the controls kept in step while the user works, and the file written back
-// when the sheet is applied. The page keeps no state of its own: it lives in the controls.
+// when the sheet is applied, or the user told why it could not be. The page keeps no state of
+// its own: it lives in the controls.
 #include "pages/settings_page.h"
 
+#include "com/activation_context.h"
+#include "com/module.h"
 #include "crypto/password_cipher.h"
 #include "device/bound_device.h"
+#include "pages/language.h"
 #include "pages/page_registration.h"
+#include "pages/page_strings.h"
 #include "pages/system_look.h"
 #include "res/resource.h"
 
@@ -13,6 +18,7 @@
 #include <prsht.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <initializer_list>
 #include <memory>
 #include <new>
@@ -32,6 +38,11 @@ constexpr UINT kHighestLevel = 5;
 // Text sizes, terminator included: what the file may hold for each key.
 constexpr int kUserNameSize = 65;
 constexpr int kAccountIdSize = 16;
+
+// How long Apply keeps trying while another program holds the settings file, and how long it
+// waits between tries: a reader such as the companion program lets go within moments.
+constexpr ULONGLONG kInUseRetryMs = 2000;
+constexpr DWORD kInUsePauseMs = 50;
 
 // True while WM_INITDIALOG fills the controls: the EN_CHANGE that setting an edit's text
 // sends then is the page's own doing, not a change by the user. A sheet's pages all run on
@@ -238,16 +249,14 @@ void SaveLevel(HWND dialog, const char* file, int edit, const char* key) noexcep
 }
 
 // All eight keys, every time, changed or not, in this order, into a copy of the file that
-// then takes its place. Where the device's folder is not plainly ours, nothing is written.
-void Save(HWND dialog) noexcept
+// then takes its place. ERROR_SUCCESS once the new file is in place; where the device's
+// folder is not plainly ours, or its file cannot be read as ours, nothing is written.
+DWORD SaveOnce(HWND dialog, const BoundDevice& device) noexcept
 {
-    const BoundDevice* device = PageDevice(dialog);
-    if (!device)
-        return;
-    SettingsFileEdit edit(device->files);
+    SettingsFileEdit edit(device.files);
     const char* file = edit.path();
     if (!file)
-        return;
+        return edit.error();
     SaveLevel(dialog, file, IDC_COLOR_LEVEL, "Compression");
     SaveLevel(dialog, file, IDC_GRAY_LEVEL, "CompressionGray");
     Write(file, kContents, "Unit", IsChecked(dialog, IDC_UNIT_INCH) ? "1" : "0");
@@ -275,7 +284,74 @@ void Save(HWND dialog) noexcept
     if (account)
         ::GetDlgItemTextA(dialog, IDC_ACCOUNT_ID, id, sizeof(id));
     Write(file, kAuthentication, "ID", id);
-    edit.Commit();
+    return edit.Commit();
+}
+
+// A refusal that passes: another program holding the file without sharing its deletion, or
+// a file put in place by someone else between our read and our rename.
+bool Transient(DWORD error) noexcept
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ALREADY_EXISTS;
+}
+
+DWORD Save(HWND dialog) noexcept
+{
+    const BoundDevice* device = PageDevice(dialog);
+    if (!device)
+        return kErrorFolderNotOurs;
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;)
+    {
+        const DWORD error = SaveOnce(dialog, *device);
+        if (!Transient(error) || ::GetTickCount64() - start >= kInUseRetryMs)
+            return error;
+        ::Sleep(kInUsePauseMs);
+    }
+}
+
+UINT ReasonOf(DWORD error) noexcept
+{
+    switch (error)
+    {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_ALREADY_EXISTS:
+        return IDS_SAVE_IN_USE;
+    case kErrorNotOurs:
+    case ERROR_FILE_TOO_LARGE:
+    case ERROR_HANDLE_EOF:
+        return IDS_SAVE_NOT_OURS;
+    case kErrorFolderNotOurs:
+        return IDS_SAVE_FOLDER;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+        return IDS_SAVE_DENIED;
+    default:
+        return IDS_SAVE_OTHER;
+    }
+}
+
+// A message box owned by the sheet, in the page's language, as a Windows property sheet
+// tells of an Apply that failed; the page then stays open with the user's values.
+void TellNotSaved(HWND dialog, DWORD error) noexcept
+{
+    const WORD language = LanguageTable(LanguageCode()).resourceLanguage; // as the template was chosen
+    wchar_t heading[160];
+    wchar_t reason[400];
+    wchar_t text[600];
+    wchar_t caption[160] = {};
+    if (!LoadLanguageString(ModuleInstance(), IDS_SAVE_FAILED, language, heading, 160) ||
+        !LoadLanguageString(ModuleInstance(), ReasonOf(error), language, reason, 400))
+        return;
+    const UINT id = ReasonOf(error);
+    if (id == IDS_SAVE_OTHER) // no plain words for it: the number at least
+        std::swprintf(text, 600, L"%ls\n\n%ls (%lu)", heading, reason, static_cast<unsigned long>(error));
+    else
+        std::swprintf(text, 600, L"%ls\n\n%ls", heading, reason);
+    const HWND sheet = ::GetParent(dialog);
+    ::GetWindowTextW(sheet, caption, 160);
+    const ModuleActivationScope look; // the box in the pages' own common controls
+    ::MessageBoxW(sheet, text, caption, MB_OK | MB_ICONWARNING);
 }
 
 } // namespace
@@ -299,9 +375,15 @@ INT_PTR CALLBACK SettingsPageProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         switch (reinterpret_cast<const NMHDR*>(lParam)->code)
         {
         case PSN_APPLY:
-            Save(dialog);
-            ::SetWindowLongPtrA(dialog, DWLP_MSGRESULT, PSNRET_NOERROR);
+        {
+            // PSNRET_NOERROR only once the new file is in place.
+            const DWORD error = Save(dialog);
+            if (error != ERROR_SUCCESS)
+                TellNotSaved(dialog, error);
+            ::SetWindowLongPtrA(dialog, DWLP_MSGRESULT,
+                                error == ERROR_SUCCESS ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
             return TRUE;
+        }
         case PSN_KILLACTIVE:
             ::SetWindowLongPtrA(dialog, DWLP_MSGRESULT, FALSE); // nothing to check: the page can be left
             return TRUE;

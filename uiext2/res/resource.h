@@ -64,3 +64,11 @@
 // Bitmaps and icons.
 #define IDB_LOGO 2002
 #define IDI_DEVICE 2005
+
+// Strings: why the Settings page's Apply could not save (IDS_SAVE_FAILED heads each).
+#define IDS_SAVE_FAILED 3000
+#define IDS_SAVE_IN_USE 3001
+#define IDS_SAVE_NOT_OURS 3002
+#define IDS_SAVE_FOLDER 3003
+#define IDS_SAVE_DENIED 3004
+#define IDS_SAVE_OTHER 3005 // followed by the platform's error number

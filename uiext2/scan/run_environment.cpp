@@ -39,6 +39,28 @@ void SetText(HKEY key, const char* name, const char* text) noexcept
     ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(std::strlen(text)));
 }
 
+// "image.*" as the search pattern read it: "image" with any extension, or none.
+bool IsDropEntry(const FILE_FULL_DIR_INFO& entry) noexcept
+{
+    constexpr wchar_t kStem[] = L"image";
+    constexpr int kStemLength = 5;
+    const int length = static_cast<int>(entry.FileNameLength / sizeof(wchar_t));
+    return length >= kStemLength &&
+           ::CompareStringOrdinal(entry.FileName, kStemLength, kStem, kStemLength, TRUE) == CSTR_EQUAL &&
+           (length == kStemLength || entry.FileName[kStemLength] == L'.');
+}
+
+void DeleteDropEntry(const OwnFolder& drop, const FILE_FULL_DIR_INFO& entry) noexcept
+{
+    char name[MAX_PATH];
+    const int length = static_cast<int>(entry.FileNameLength / sizeof(wchar_t));
+    const int bytes = ::WideCharToMultiByte(CP_ACP, 0, entry.FileName, length, name, MAX_PATH - 1, nullptr, nullptr);
+    if (bytes <= 0)
+        return;
+    name[bytes] = '\0';
+    DeleteOwnEntry(drop, name);
+}
+
 constexpr const char* kStagedFiles[] = {kSettingsFileName, kScannerListFileName, kPageLogFileName};
 
 std::string_view View(const FileBytes& bytes) noexcept
@@ -49,15 +71,6 @@ std::string_view View(const FileBytes& bytes) noexcept
 bool IsLeadByte(unsigned char byte) noexcept
 {
     return ::IsDBCSLeadByte(byte) != FALSE;
-}
-
-// True only when `name` is absent from `folder`: not for an entry that is there and that
-// cannot be read, which must never be taken for an empty file.
-bool IsAbsent(const OwnFolder& folder, const char* name) noexcept
-{
-    char path[MAX_PATH];
-    return folder.EntryPath(name, path) && ::GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
-           ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 } // namespace
@@ -122,14 +135,20 @@ void StagingCopies::MergeBack(int file, const FileBytes& edited) noexcept
     // still land); one that is there and cannot be read as ours stays as it is.
     FileBytes current;
     const char* const name = kStagedFiles[file];
-    if (!ReadOwnFile(device_.device, name, current) && !IsAbsent(device_.device, name))
+    DWORD error = ERROR_SUCCESS;
+    const bool present = ReadOwnFile(device_.device, name, current, &error);
+    if (!present && error != ERROR_FILE_NOT_FOUND)
         return;
     std::string merged;
     FileBytes result;
     if (!MergeProfileChanges(View(handed_[file]), View(edited), View(current), merged, IsLeadByte) ||
         merged == View(current) || !result.Assign(merged.data(), static_cast<DWORD>(merged.size())))
         return;
-    ReplaceOwnFile(device_.device, name, result);
+    // A file that appeared since it was found missing is not replaced: its keys stay.
+    if (present)
+        ReplaceOwnFile(device_.device, name, result);
+    else
+        PlaceNewOwnFile(device_.device, name, result);
 }
 
 bool ImageDropFolder::Create() noexcept
@@ -139,22 +158,28 @@ bool ImageDropFolder::Create() noexcept
 
 void ImageDropFolder::Empty() noexcept
 {
-    char pattern[MAX_PATH];
-    if (!drop_.held() || !drop_.EntryPath("image.*", pattern))
-        return;
-    WIN32_FIND_DATAA entry;
-    UniqueFind search(::FindFirstFileA(pattern, &entry));
-    if (search)
+    // Listed through the held handle, so the entries are those of the folder we checked.
+    constexpr DWORD kListBytes = 64 * 1024;
+    UniqueLocal list(::LocalAlloc(LMEM_FIXED, kListBytes));
+    int visited = 0;
+    for (FILE_INFO_BY_HANDLE_CLASS kind = FileFullDirectoryRestartInfo;
+         list && drop_.held() && visited < kMaxDropDeletions &&
+         ::GetFileInformationByHandleEx(drop_.handle(), kind, list.get(), kListBytes);
+         kind = FileFullDirectoryInfo)
     {
-        int deleted = 0;
-        do
+        const BYTE* at = static_cast<const BYTE*>(list.get());
+        for (;;)
         {
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) // folders are not ours to delete
-                DeleteOwnEntry(drop_, entry.cFileName);
-            ++deleted;
-        } while (deleted < kMaxDropDeletions && ::FindNextFileA(search.get(), &entry));
+            const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(at);
+            if ((entry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsDropEntry(*entry) &&
+                visited++ < kMaxDropDeletions) // folders are not ours to delete
+                DeleteDropEntry(drop_, *entry);
+            if (entry->NextEntryOffset == 0)
+                break;
+            at += entry->NextEntryOffset;
+        }
     }
-    search.reset();
+    list.reset();
     drop_.RemoveIfEmpty(vendor_);
 }
 
