@@ -261,21 +261,6 @@ void OwnFolder::RemoveIfEmpty(const OwnFolder& parent) noexcept
     handle_.reset();
 }
 
-std::uint64_t FileBytes::Fingerprint() const noexcept
-{
-    std::uint64_t hash = 14695981039346656037ull;
-    const auto mix = [&hash](BYTE byte)
-    {
-        hash ^= byte;
-        hash *= 1099511628211ull;
-    };
-    for (int shift = 0; shift < 32; shift += 8)
-        mix(static_cast<BYTE>(size_ >> shift));
-    for (DWORD i = 0; i < size_; ++i)
-        mix(data()[i]);
-    return hash;
-}
-
 DWORD FileBytes::ReadFrom(HANDLE file) noexcept
 {
     LARGE_INTEGER size = {};

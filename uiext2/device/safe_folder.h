@@ -16,7 +16,6 @@
 
 #include "support/unique.h"
 
-#include <cstdint>
 
 namespace uiext2
 {
@@ -75,8 +74,6 @@ class FileBytes
 public:
     const BYTE* data() const noexcept { return static_cast<const BYTE*>(data_.get()); }
     DWORD size() const noexcept { return size_; }
-    // FNV-1a over size and content: tells a changed copy from the one we wrote.
-    std::uint64_t Fingerprint() const noexcept;
 
     // Reads what `file` holds from its start. ERROR_FILE_TOO_LARGE above 16 MiB,
     // ERROR_NOT_ENOUGH_MEMORY, or the read's error; ERROR_SUCCESS when read.
