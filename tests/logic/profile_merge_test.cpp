@@ -48,6 +48,8 @@ const MergeCase kCases[] = {
      "K=1\r\n[A]\r\nodd\r\nL=1\r\n", "K=1\r\n[A]\r\nodd\r\nL=1\r\n"},
     {"no change leaves the file byte for byte", "[A]\r\nK=1\r\n", "[A]\r\nK = 1 \r\n", "[A]\n\r\nK=5\r\r\n;",
      "[A]\n\r\nK=5\r\r\n;"},
+    {"a later section of the same name is where nobody reads: the change goes to the first", "[A]\r\nK=1\r\n",
+     "[A]\r\nK=3\r\n", "[A]\r\nX=1\r\n[B]\r\n[A]\r\nK=2\r\n", "[A]\r\nX=1\r\nK=3\r\n[B]\r\n[A]\r\nK=2\r\n"},
     {"trail bytes are not letters", "[A]\r\n\x83\x61=1\r\n", "[A]\r\n\x83\x61=1\r\n\x83\x41=2\r\n",
      "[A]\r\n\x83\x61=1\r\n", "[A]\r\n\x83\x61=1\r\n\x83\x41=2\r\n", ShiftJisLead},
 };
@@ -60,6 +62,71 @@ TEST(ProfileMerge, AppliesTheEditorsChangesKeyByKey)
         ASSERT_TRUE(uiext2::MergeProfileChanges(c.base, c.edited, c.current, merged, c.lead)) << c.name;
         EXPECT_EQ(c.merged, merged) << c.name;
     }
+}
+
+// Keys written as WritePrivateProfileString writes them, and read as GetPrivateProfileString
+// reads them: the first section of a name only, every other line byte for byte.
+TEST(ProfileMerge, WritesAndReadsKeysWhereThePlatformsFunctionsDo)
+{
+    struct Row
+    {
+        const char* name;
+        const char* current;
+        uiext2::ProfileWrite write;
+        const char* written;
+        const char* readBack; // what a reader then finds for the written key
+    };
+    const Row rows[] = {
+        {"a value replaced in place, its spacing kept",
+         "[Contents]\r\nUnit = 0 \r\nX=1\r\n",
+         {"contents", "UNIT", "1"},
+         "[Contents]\r\nUnit = 1\r\nX=1\r\n",
+         "1"},
+        {"the same value leaves the line as it was", "[A]\r\nK = 1 \r\n", {"A", "K", "1"}, "[A]\r\nK = 1 \r\n", "1"},
+        {"a new key after the section's last key, before its blank lines",
+         "[A]\nK=1\n\n[B]\n",
+         {"A", "N", "x"},
+         "[A]\nK=1\nN=x\n\n[B]\n",
+         "x"},
+        {"the first section of two takes it",
+         "[A]\r\n[A]\r\nN=old\r\n",
+         {"A", "N", "new"},
+         "[A]\r\nN=new\r\n[A]\r\nN=old\r\n",
+         "new"},
+        {"a new section at the end",
+         "[A]\r\nK=1",
+         {"Authentication", "Auth", "1"},
+         "[A]\r\nK=1\r\n[Authentication]\r\nAuth=1\r\n",
+         "1"},
+        {"an empty file", "", {"Contents", "Unit", "0"}, "[Contents]\r\nUnit=0\r\n", "0"},
+        {"an empty value", "[A]\r\nK=1\r\n", {"A", "K", ""}, "[A]\r\nK=\r\n", ""},
+    };
+    for (const Row& row : rows)
+    {
+        std::string written = "stale", value = "stale";
+        ASSERT_TRUE(uiext2::WriteProfileKeys(row.current, &row.write, 1, written)) << row.name;
+        EXPECT_EQ(row.written, written) << row.name;
+        EXPECT_TRUE(uiext2::ReadProfileValue(written, row.write.section, row.write.key, value)) << row.name;
+        EXPECT_EQ(row.readBack, value) << row.name;
+    }
+
+    struct Read
+    {
+        const char* bytes;
+        const char* value; // null: not found
+    };
+    const Read reads[] = {{"[A]\r\nK=\"  x  \"\r\n", "  x  "},
+                          {"[A]\r\nK='q\"\r\n", "'q\""},
+                          {"[B]\r\nK=1\r\n[A]\r\n[A]\r\nK=2\r\n", nullptr},
+                          {"K=1\r\n[A]\r\n", nullptr}};
+    for (const Read& read : reads)
+    {
+        std::string value;
+        EXPECT_EQ(read.value != nullptr, uiext2::ReadProfileValue(read.bytes, "a", "k", value)) << read.bytes;
+        EXPECT_EQ(read.value ? read.value : "", read.value ? value : "") << read.bytes;
+    }
+    EXPECT_TRUE(uiext2::IsBlankProfile(" \r\n\t\n"));
+    EXPECT_FALSE(uiext2::IsBlankProfile("\r\n[A]"));
 }
 
 } // namespace

@@ -26,8 +26,33 @@ namespace uiext2
 // added lines take the line end `current` uses (CRLF by default). Comments (';'), lines
 // that are neither a section nor a key, and lines before the first section are never
 // changed.
-// False, with `merged` unspecified, only when memory runs out.
+// Keys are read, and changed, only in the first section of each name, as every reader finds
+// them; a later section of the same name keeps its keys. `changed` (when given) receives the
+// number of lines that changed, were added or went. False, with `merged` unspecified, only
+// when memory runs out.
 bool MergeProfileChanges(std::string_view base, std::string_view edited, std::string_view current, std::string& merged,
-                         LeadByteTest isLeadByte = nullptr) noexcept;
+                         LeadByteTest isLeadByte = nullptr, std::size_t* changed = nullptr) noexcept;
+
+// One key to write, as WritePrivateProfileString writes it.
+struct ProfileWrite
+{
+    std::string_view section, key, value;
+};
+
+// Writes `count` keys into `current` as the private-profile functions would: an existing
+// key's value is replaced in the first section of its name, a new key goes after that
+// section's last line that is not blank or a comment, a new section at the end of the file.
+// Every line no write touches stays byte for byte. False only when memory runs out.
+bool WriteProfileKeys(std::string_view current, const ProfileWrite* writes, std::size_t count, std::string& merged,
+                      LeadByteTest isLeadByte = nullptr) noexcept;
+
+// The value GetPrivateProfileString finds for the key: its first occurrence in the first
+// section of that name, trimmed, one pair of enclosing quotes removed. False when there is
+// none (or memory runs out).
+bool ReadProfileValue(std::string_view bytes, std::string_view section, std::string_view key, std::string& value,
+                      LeadByteTest isLeadByte = nullptr) noexcept;
+
+// True for a file with no line but blank ones: what a writer that was cut short leaves.
+bool IsBlankProfile(std::string_view bytes) noexcept;
 
 } // namespace uiext2
