@@ -193,11 +193,13 @@ void DialogBenchmark(int repetitions)
 void CleanUpBenchmark(int repetitions)
 {
     const std::string folder = uiext2_test::CommonDocumentsFolder() + "\\Velmora\\VT_WIA_COPY";
+    std::unique_ptr<uiext2::DeviceFolders> folders;
     std::unique_ptr<uiext2::ImageDropFolder> drop;
     const auto fill = [&]
     {
+        folders = std::make_unique<uiext2::DeviceFolders>();
         drop = std::make_unique<uiext2::ImageDropFolder>();
-        drop->Create();
+        drop->Create(*folders);
         for (int i = 0; i < kDropEntries; ++i)
         {
             HANDLE file = ::CreateFileA((folder + "\\image." + std::to_string(i)).c_str(), GENERIC_WRITE, 0, nullptr,
@@ -210,6 +212,7 @@ void CleanUpBenchmark(int repetitions)
     const auto direct = [&]
     {
         drop.reset(); // lets go of the folder, so that it can be removed
+        folders.reset();
         WIN32_FIND_DATAA entry;
         HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
         if (search != INVALID_HANDLE_VALUE)

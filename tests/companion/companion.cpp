@@ -16,6 +16,7 @@
 //     drop:N              N files "image.NNNN" in the image drop folder; foreign:NAME  one other
 //     edit:TEXT           write [Companion] Edited=TEXT into the staging copy of VT_TWAIN1.ini
 //     key:SECTION:KEY[:VALUE]  write that key into the same copy; without VALUE remove it
+//     empty               cut the same copy to no bytes, as a program killed while rewriting it
 //     gone:MS             wait until the pipe's name is gone, MS at most (report: PipeGone,
 //                         DropFolderAtGone, RefusedBeforeGone: the last error while the
 //                         name was there, and a copy of UIEXT2_COMPANION_WATCH at that
@@ -116,6 +117,8 @@ private:
         else if (verb == "key")
             ::WritePrivateProfileStringA(arg(1, "").c_str(), arg(2, "").c_str(), c.size() > 3 ? c[3].c_str() : nullptr,
                                          StagedSettings().c_str());
+        else if (verb == "empty")
+            Touch(StagedSettings());
         else if (verb == "gone")
             Gone(static_cast<DWORD>(n));
         else if (verb == "owner")

@@ -29,7 +29,7 @@ inline std::wstring Wide(const std::string& ascii)
     return std::wstring(ascii.begin(), ascii.end());
 }
 
-// An object's device files and version line as they stand, to show that a failed binding
+// An object's device files (in the folder it holds) and version line as they stand, to show that a failed binding
 // left them.
 struct DeviceTexts
 {
@@ -38,7 +38,9 @@ struct DeviceTexts
     static DeviceTexts Of(IShellExtInit* init)
     {
         const uiext2::BoundDevice& device = static_cast<uiext2::UiExtension*>(init)->Device();
-        return {device.files.settingsFile, device.files.scannerListFile, device.files.pageLogFile, device.versionText};
+        const std::string folder = device.folders.deviceHeld() ? device.folders.device().path() : "";
+        const auto file = [&](const char* name) { return folder.empty() ? folder : folder + "\\" + name; };
+        return {file("VT_TWAIN1.ini"), file("RegList.ini"), file("VTTwainPageLog.ini"), device.versionText};
     }
     bool operator==(const DeviceTexts& other) const
     {

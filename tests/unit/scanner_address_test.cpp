@@ -1,6 +1,7 @@
 // The scanner address moved out of the imaging-device class key, against the real registry
 // and real settings files.
 #include "device/settings_store.h"
+#include "settings_steps.h"
 
 #include "driver_package.h"
 #include "unix_side.h"
@@ -18,6 +19,8 @@ namespace
 {
 
 using namespace uiext2_test;
+using settings_steps::Migrate;
+using settings_steps::Provision;
 
 const std::string kLongAddress(64, '7'); // one byte more than the 64-byte buffer holds
 
@@ -28,7 +31,7 @@ protected:
     {
         ASSERT_TRUE(folder_.ok());
         ASSERT_TRUE(templates_.ok());
-        uiext2::ProvisionDeviceFolder(device_.c_str(), "Model");
+        Provision(device_, "Model");
         ASSERT_TRUE(FileExists(settings_));
     }
 
@@ -59,18 +62,18 @@ TEST_F(Migration, MovesTheAddressOnceAndANewOneLater)
     {
         InstalledScanner scanner(Subkey("a"), device_, "192.168.0.17");
         ASSERT_TRUE(scanner.ok());
-        uiext2::MigrateScannerAddress(device_.c_str());
+        Migrate(device_);
         EXPECT_EQ("192.168.0.17", StoredAddress());
         EXPECT_EQ("(absent)", Address(scanner));
 
         // A second binding finds nothing to move and leaves the file alone.
-        uiext2::MigrateScannerAddress(device_.c_str());
+        Migrate(device_);
         EXPECT_EQ("192.168.0.17", StoredAddress());
         EXPECT_EQ("3", Stored("Compression")); // the rest of the file stays
     }
     InstalledScanner reinstalled(Subkey("a"), device_, "10.0.0.2");
     ASSERT_TRUE(reinstalled.ok());
-    uiext2::MigrateScannerAddress(device_.c_str());
+    Migrate(device_);
     EXPECT_EQ("10.0.0.2", StoredAddress());
     EXPECT_EQ("(absent)", Address(reinstalled));
 }
@@ -146,7 +149,7 @@ TEST_F(Migration, TheFirstMatchingSubkeyDecides)
         InstalledScanner b(Subkey("b"), friendlyName(row.b.name), row.b.address, row.b.deviceData);
         ASSERT_TRUE(a.ok() && b.ok()) << row.what;
 
-        uiext2::MigrateScannerAddress(device_.c_str());
+        Migrate(device_);
 
         EXPECT_EQ(row.stored, StoredAddress()) << row.what;
         EXPECT_EQ(row.aAfter, Address(a)) << row.what;
@@ -167,7 +170,7 @@ TEST_F(Migration, AFailedWriteKeepsTheAddress)
         uiext2::UniqueFile held(::CreateFileA(settings_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(held);
-        uiext2::MigrateScannerAddress(device_.c_str());
+        Migrate(device_);
         EXPECT_EQ("192.168.0.17", Address(scanner));
     }
     EXPECT_EQ("(absent)", StoredAddress());
@@ -175,11 +178,11 @@ TEST_F(Migration, AFailedWriteKeepsTheAddress)
     // A folder stands where the settings file should be.
     ASSERT_TRUE(::DeleteFileA(settings_.c_str()));
     ASSERT_TRUE(::CreateDirectoryA(settings_.c_str(), nullptr));
-    uiext2::MigrateScannerAddress(device_.c_str());
+    Migrate(device_);
     EXPECT_EQ("192.168.0.17", Address(scanner));
     ASSERT_TRUE(::RemoveDirectoryA(settings_.c_str()));
 
-    uiext2::MigrateScannerAddress(device_.c_str());
+    Migrate(device_);
     EXPECT_EQ("192.168.0.17", StoredAddress());
     EXPECT_EQ("(absent)", Address(scanner));
 }
@@ -200,7 +203,7 @@ TEST_F(Migration, AReadOnlySettingsFileKeepsTheAddress)
     InstalledScanner scanner(Subkey("a"), device_, "192.168.0.17");
     ASSERT_TRUE(scanner.ok());
     ASSERT_TRUE(::SetFileAttributesA(settings_.c_str(), FILE_ATTRIBUTE_READONLY));
-    uiext2::MigrateScannerAddress(device_.c_str());
+    Migrate(device_);
     ::SetFileAttributesA(settings_.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ("192.168.0.17", Address(scanner));
     EXPECT_EQ("(absent)", StoredAddress());
@@ -216,7 +219,7 @@ TEST(MigrationOfRefusedNames, MovesNothing)
     {
         InstalledScanner scanner("uiext2 refused " + std::to_string(index++), name, "192.168.0.17");
         ASSERT_TRUE(scanner.ok()) << name;
-        uiext2::MigrateScannerAddress(name);
+        Migrate(name);
         std::string address;
         EXPECT_TRUE(scanner.ReadAddress(address)) << name;
         EXPECT_EQ("192.168.0.17", address) << name;
@@ -270,7 +273,7 @@ TEST_F(Migration, AnUnreadableSettingsFileKeepsTheAddressAndEveryKey)
         ASSERT_TRUE(WriteFileText(settings_, "[Contents]\r\nUnit=1\r\n[Authentication]\r\nPassword=kept\r\n"));
         ASSERT_TRUE(UnixShell(row.plant)) << row.name;
         const std::string before = FileText(settings_);
-        uiext2::MigrateScannerAddress(device_.c_str());
+        Migrate(device_);
         EXPECT_EQ("192.168.0.17", Address(scanner)) << row.name;
         EXPECT_TRUE(before == FileText(settings_)) << row.name;
         ASSERT_TRUE(UnixShell(row.undo)) << row.name;
@@ -299,8 +302,8 @@ TEST(ProvisioningAtOnce, EndsWithOneSetOfFilesAndTheAddressKept)
         ASSERT_TRUE(scanner.ok());
         const auto bind = [&device]
         {
-            uiext2::ProvisionDeviceFolder(device.c_str(), "Model");
-            uiext2::MigrateScannerAddress(device.c_str());
+            Provision(device, "Model");
+            Migrate(device);
         };
         std::thread other(bind);
         bind();

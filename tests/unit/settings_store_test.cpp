@@ -1,6 +1,7 @@
-// The device's settings-file paths and first-use provisioning, against real folders,
+// The device's folders and first-use provisioning, against real folders,
 // files and templates.
 #include "device/settings_store.h"
+#include "settings_steps.h"
 
 #include "driver_package.h"
 #include "unix_side.h"
@@ -11,12 +12,15 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <string>
+#include <thread>
 
 namespace
 {
 
 using namespace uiext2_test;
+using settings_steps::Provision;
 
 // Tests share one machine: every device name carries its test's name.
 std::string DeviceName(const char* suffix = "")
@@ -50,22 +54,6 @@ std::size_t LongestDeviceName()
     return 259 - CommonDocumentsFolder().size() - std::strlen("\\Velmora\\WIA\\") - std::strlen("\\VTTwainPageLog.ini");
 }
 
-TEST(DeviceFiles, NameTheFilesOfTheLastDeviceSet)
-{
-    const std::string first = DeviceName(" one");
-    const std::string second = DeviceName(" two");
-    uiext2::DeviceFilesRecord files{};
-    ASSERT_TRUE(uiext2::SetDeviceFiles(first.c_str(), files));
-    EXPECT_EQ(SettingsFile(first), files.settingsFile);
-    EXPECT_EQ(ScannerListFile(first), files.scannerListFile);
-    EXPECT_EQ(PageLogFile(first), files.pageLogFile);
-
-    ASSERT_TRUE(uiext2::SetDeviceFiles(second.c_str(), files));
-    EXPECT_EQ(SettingsFile(second), files.settingsFile);
-    EXPECT_EQ(ScannerListFile(second), files.scannerListFile);
-    EXPECT_EQ(PageLogFile(second), files.pageLogFile);
-}
-
 // Deletes the files provisioning would make through `name` if it let the name through, so
 // that a run of a broken build leaves nothing that fails the next run.
 void DeleteFilesMadeThrough(const std::string& name)
@@ -74,7 +62,7 @@ void DeleteFilesMadeThrough(const std::string& name)
         ::DeleteFileA(file.c_str());
 }
 
-// A refused name changes nothing anywhere: not the record, not the disk. The folders a
+// A refused name opens no folder and changes nothing on the disk. The folders a
 // composition that let such a name through would make are watched: "uiext2 refused" (the
 // first part of a name with a separator, or what Windows makes of a trailing dot or
 // space), one two levels up, and the folder of the name one byte too long, whose folder
@@ -107,22 +95,17 @@ TEST(DeviceFiles, RefusedNamesChangeNothing)
         DeleteFilesMadeThrough(name);
     InstalledTemplates templates;
     ASSERT_TRUE(templates.ok());
-    uiext2::DeviceFilesRecord files{};
-    ASSERT_TRUE(uiext2::SetDeviceFiles(DeviceName().c_str(), files));
-    const uiext2::DeviceFilesRecord before = files;
-
     for (const std::string& name : refused)
     {
-        EXPECT_FALSE(uiext2::SetDeviceFiles(name.c_str(), files)) << name;
-        EXPECT_EQ(0, std::memcmp(&before, &files, sizeof(before))) << name;
-        uiext2::ProvisionDeviceFolder(name.c_str(), "Model");
+        uiext2::DeviceFolders folders;
+        EXPECT_FALSE(folders.OpenDevice(name.c_str(), true)) << name;
+        uiext2::ProvisionDeviceFolder(folders, "Model");
         EXPECT_FALSE(FileExists(SettingsFile(name))) << name;
         DeleteFilesMadeThrough(name);
     }
     for (const std::string& name : watched)
         EXPECT_FALSE(FolderExists(DeviceFolder(name))) << name;
-    EXPECT_FALSE(uiext2::SetDeviceFiles(nullptr, files));
-    EXPECT_EQ(0, std::memcmp(&before, &files, sizeof(before)));
+    EXPECT_FALSE(uiext2::DeviceFolders::Fits(nullptr));
 }
 
 class Provisioning : public testing::Test
@@ -146,7 +129,7 @@ TEST_F(Provisioning, FirstSightMakesFoldersCopiesAndKeys)
     ScopedUserMeasure measure;
     ASSERT_TRUE(measure.Set("0"));
 
-    uiext2::ProvisionDeviceFolder(device_.c_str(), "VT-3000 Model");
+    Provision(device_, "VT-3000 Model");
 
     EXPECT_TRUE(FolderExists(velmora));
     EXPECT_TRUE(FolderExists(velmora + "\\WIA"));
@@ -177,7 +160,7 @@ TEST_F(Provisioning, AnExistingSettingsFileKeepsTheDeviceAsItIs)
     const std::string mine = "[Contents]\r\nCompression=5\r\n";
     ASSERT_TRUE(WriteFileText(SettingsFile(device_), mine));
 
-    uiext2::ProvisionDeviceFolder(device_.c_str(), "VT-3000 Model");
+    Provision(device_, "VT-3000 Model");
 
     EXPECT_EQ(mine, FileText(SettingsFile(device_)));
     EXPECT_FALSE(FileExists(ScannerListFile(device_)));
@@ -202,7 +185,7 @@ TEST_F(Provisioning, ASettingsFileHeldOpenIsNotOverwritten)
         ASSERT_FALSE(probe);
         ASSERT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ::GetLastError());
 
-        uiext2::ProvisionDeviceFolder(device_.c_str(), "VT-3000 Model");
+        Provision(device_, "VT-3000 Model");
     }
     EXPECT_EQ(mine, FileText(SettingsFile(device_)));
     EXPECT_FALSE(FileExists(ScannerListFile(device_)));
@@ -217,9 +200,9 @@ TEST_F(Provisioning, TwoDevicesGetFoldersOfTheirOwn)
 
     ScopedUserMeasure measure;
     ASSERT_TRUE(measure.Set("0"));
-    uiext2::ProvisionDeviceFolder(device_.c_str(), "Model A");
+    Provision(device_, "Model A");
     ASSERT_TRUE(measure.Set("1"));
-    uiext2::ProvisionDeviceFolder(other.c_str(), "Model B");
+    Provision(other, "Model B");
 
     EXPECT_EQ("Model A", Ini(ScannerListFile(device_), "Scanner1", "Model"));
     EXPECT_EQ("Model B", Ini(ScannerListFile(other), "Scanner1", "Model"));
@@ -233,11 +216,10 @@ TEST_F(Provisioning, TheLongestNameThatFitsIsProvisioned)
 {
     const std::string longest(LongestDeviceName(), 'L');
     ScopedDeviceFolder longestFolder(longest);
-    uiext2::DeviceFilesRecord files{};
-    ASSERT_TRUE(uiext2::SetDeviceFiles(longest.c_str(), files));
-    EXPECT_EQ(259u, std::strlen(files.pageLogFile));
+    ASSERT_TRUE(uiext2::DeviceFolders::Fits(longest.c_str()));
+    EXPECT_FALSE(uiext2::DeviceFolders::Fits((longest + "L").c_str()));
 
-    uiext2::ProvisionDeviceFolder(longest.c_str(), "Model");
+    Provision(longest, "Model");
     EXPECT_EQ(TemplateText("VTTwainPageLog.ini"), FileText(PageLogFile(longest)));
     EXPECT_EQ("Model", Ini(ScannerListFile(longest), "Scanner1", "Model"));
 }
@@ -249,7 +231,7 @@ TEST(ProvisioningWithoutTemplates, WritesOnlyItsOwnKeys)
     const std::string device = DeviceName();
     ScopedDeviceFolder folder(device);
 
-    uiext2::ProvisionDeviceFolder(device.c_str(), "Model");
+    Provision(device, "Model");
 
     EXPECT_EQ(std::to_string(uiext2::DefaultUnit()), Ini(SettingsFile(device), "Contents", "Unit"));
     EXPECT_EQ("(absent)", Ini(SettingsFile(device), "Template", "File"));
@@ -280,23 +262,92 @@ TEST(HeldFolder, CannotBeRenamedAndItsWritesFollowTheHandle)
     ASSERT_TRUE(uiext2_test::WriteFileText(victim + "\\VT_TWAIN1.ini", "[Victim]\r\nFile=theirs\r\n"));
     const std::string before = uiext2_test::Snapshot(victim);
 
-    uiext2::HeldDeviceFolder held;
-    ASSERT_TRUE(uiext2::OpenDeviceFolder(device.c_str(), true, held));
+    auto held = std::make_unique<uiext2::DeviceFolders>();
+    ASSERT_TRUE(held->OpenDevice(device.c_str(), true));
+    const auto writeUnit = [&](const char* unit)
+    {
+        const uiext2::SettingsKey key{"Contents", "Unit", unit, true};
+        return uiext2::WriteSettingsKeys(*held, &key, 1);
+    };
     EXPECT_FALSE(::MoveFileExA(folder.c_str(), (folder + ".moved").c_str(), 0));
     EXPECT_TRUE(::GetLastError() == ERROR_SHARING_VIOLATION || ::GetLastError() == ERROR_ACCESS_DENIED)
         << ::GetLastError();
 
-    EXPECT_EQ(ERROR_SUCCESS,
-              uiext2::WriteProfileStringReplacing(held.device, "VT_TWAIN1.ini", "Contents", "Unit", "1"));
+    EXPECT_EQ(DWORD{ERROR_SUCCESS}, writeUnit("1"));
     using uiext2_test::OnC;
     ASSERT_TRUE(uiext2_test::UnixShell("mv " + OnC(folder) + " " + OnC(folder + ".aside") + " && ln -s " + OnC(victim) +
                                        " " + OnC(folder)));
-    uiext2::WriteProfileStringReplacing(held.device, "VT_TWAIN1.ini", "Contents", "Unit", "0");
-    held = uiext2::HeldDeviceFolder();
+    writeUnit("0");
+    held.reset();
     ASSERT_TRUE(uiext2_test::UnixShell("rm -f " + OnC(folder) + "; mv " + OnC(folder + ".aside") + " " + OnC(folder)));
     EXPECT_EQ(before, uiext2_test::Snapshot(victim));
     EXPECT_EQ("1", Ini(SettingsFile(device), "Contents", "Unit"));
     uiext2_test::RemoveFolder(victim);
+}
+
+} // namespace
+
+namespace
+{
+
+using namespace uiext2_test;
+
+// The one update of a settings file: a writer that lands between another's read and its
+// rename is not thrown away (the file is read again under the lock), and a link to a sibling
+// whose name differs only in letter case is not the settings file.
+TEST(SettingsUpdate, NoWriterLosesAnotherOnesKeys)
+{
+    InstalledTemplates templates;
+    ASSERT_TRUE(templates.ok());
+    const std::string device = DeviceName();
+    ScopedDeviceFolder scoped(device);
+    uiext2::DeviceFolders folders;
+    ASSERT_TRUE(folders.OpenDevice(device.c_str(), true));
+    uiext2::ProvisionDeviceFolder(folders, "Model");
+
+    // The migration, as another process runs it: it holds the device's lock while it writes.
+    HANDLE lock = ::CreateMutexW(
+        nullptr, TRUE, (L"Global\\VELMORA_WIA_SETTINGS " + std::wstring(device.begin(), device.end())).c_str());
+    ASSERT_NE(nullptr, lock);
+    std::thread migration(
+        [&]
+        {
+            ::Sleep(300); // the Apply below has read the file and waits for the lock
+            ::WritePrivateProfileStringA("Contents", "ScannerAddress", "10.0.0.9", SettingsFile(device).c_str());
+            ::ReleaseMutex(lock);
+        });
+    ::Sleep(50);
+    const uiext2::SettingsKey unit{"Contents", "Unit", "1", true};
+    EXPECT_EQ(DWORD{ERROR_SUCCESS}, uiext2::WriteSettingsKeys(folders, &unit, 1));
+    migration.join();
+    ::CloseHandle(lock);
+    EXPECT_EQ("1", Ini(SettingsFile(device), "Contents", "Unit"));
+    EXPECT_EQ("10.0.0.9", Ini(SettingsFile(device), "Contents", "ScannerAddress"));
+
+    const std::string folder = DeviceFolder(device);
+    const struct
+    {
+        const char* name;
+        std::string plant;
+        DWORD error;
+    } rows[] = {
+        {"a link to a sibling spelled otherwise",
+         "rm -f " + OnC(SettingsFile(device)) + "; printf '[Contents]\\nUnit=7\\n' > " +
+             OnC(folder + "\\vt_twain1.ini") + "; ln -s vt_twain1.ini " + OnC(SettingsFile(device)),
+         uiext2::kErrorNotOurs},
+        {"the file itself spelled otherwise",
+         "rm -f " + OnC(SettingsFile(device)) + " " + OnC(folder + "\\vt_twain1.ini") +
+             "; printf '[Contents]\\nUnit=7\\n' > " + OnC(folder + "\\vt_twain1.INI"),
+         ERROR_SUCCESS},
+    };
+    for (const auto& row : rows)
+    {
+        ASSERT_TRUE(UnixShell(row.plant)) << row.name;
+        uiext2::FileBytes bytes;
+        DWORD error = ERROR_SUCCESS;
+        uiext2::ReadOwnFile(folders.device(), "VT_TWAIN1.ini", bytes, &error);
+        EXPECT_EQ(row.error, error) << row.name;
+    }
 }
 
 } // namespace

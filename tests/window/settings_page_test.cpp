@@ -318,7 +318,10 @@ TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
         std::string plant, undo;
         DWORD holdMs;          // a reader holds the file this long after Apply begins; 0: none
         const wchar_t* reason; // in the message; null: saved, no message
+        DWORD share = FILE_SHARE_READ;
     } rows[] = {
+        {"reader sharing deletion, letting go within moments", ":", ":", 400, nullptr,
+         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
         {"second name", "ln -f " + uiext2_test::OnC(settings) + " " + uiext2_test::OnC(elsewhere),
          "rm -f " + uiext2_test::OnC(elsewhere), 0, L"cannot be read as this device's own"},
         {"reader letting go within moments", ":", ":", 400, nullptr},
@@ -332,9 +335,9 @@ TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
         Type(kColor, "4");
         ASSERT_TRUE(uiext2_test::UnixShell(row.plant)) << row.name;
         const std::string before = uiext2_test::FileText(settings);
-        HANDLE reader = row.holdMs ? ::CreateFileA(settings.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                   OPEN_EXISTING, 0, nullptr)
-                                   : INVALID_HANDLE_VALUE;
+        HANDLE reader =
+            row.holdMs ? ::CreateFileA(settings.c_str(), GENERIC_READ, row.share, nullptr, OPEN_EXISTING, 0, nullptr)
+                       : INVALID_HANDLE_VALUE;
         std::thread letGo(
             [&]
             {
@@ -361,6 +364,46 @@ TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
         EXPECT_NE(std::wstring::npos, boxes.texts()[0].find(L"The settings could not be saved.")) << row.name;
         EXPECT_NE(std::wstring::npos, boxes.texts()[0].find(row.reason)) << row.name;
         EXPECT_EQ(before, uiext2_test::FileText(settings)) << row.name;
+    }
+}
+
+// OK on a page the user did not touch writes nothing, whatever changed in the file meanwhile
+// (the companion's keys stay, and a file that cannot be replaced is no error); a change writes
+// its own key and the keys the file lacks, and leaves every other key as the file has it.
+TEST_F(SettingsPage, ApplyWritesWhatTheUserChanged)
+{
+    const struct
+    {
+        const char* name;
+        std::function<void()> change;
+        const char* compression; // afterwards
+        const char* account;     // Authentication/Account afterwards ("(absent)": not written)
+    } rows[] = {
+        {"untouched", [] {}, "4", "(absent)"},
+        {"the colour level", [this] { Type(kColor, "2"); }, "2", "0"},
+        {"the unit", [this] { Click(kInch); }, "4", "0"},
+    };
+    for (const auto& row : rows)
+    {
+        ASSERT_TRUE(uiext2_test::WriteFileText(host_.settingsFile(),
+                                               "[Contents]\r\nCompression=1\r\nCompressionGray=1\r\nUnit=0\r\n"
+                                               "[Authentication]\r\nAuth=0\r\nUserName=\r\nPassword=x\r\nID=\r\n"));
+        Open();
+        row.change();
+        // What the companion writes while the sheet is open.
+        Store("Contents", "Compression", "4");
+        Store("Contents", "CompressionGray", "3");
+        const std::string before = uiext2_test::FileText(host_.settingsFile());
+        EXPECT_TRUE(sheet_->Apply()) << row.name;
+        std::string account = "(absent)";
+        uiext2_test::ReadIni(host_.settingsFile(), "Authentication", "Account", account);
+        EXPECT_EQ(row.compression, Stored("Compression")) << row.name;
+        EXPECT_EQ("3", Stored("CompressionGray")) << row.name;
+        EXPECT_EQ(row.account, account) << row.name;
+        if (std::string(row.name) == "untouched")
+            EXPECT_EQ(before, uiext2_test::FileText(host_.settingsFile())) << "an untouched page wrote";
+        else
+            EXPECT_EQ(std::string(row.name) == "the unit" ? "1" : "0", Stored("Unit")) << row.name;
     }
 }
 

@@ -1,7 +1,7 @@
 // What an extension object knows of the scanner it is bound to, for its pages.
 #pragma once
 
-#include "device/settings_store.h"
+#include "device/device_folders.h"
 #include "device/version_text.h"
 
 namespace uiext2
@@ -13,7 +13,7 @@ namespace uiext2
 // holds a reference on the object, which keeps this record alive for as long as the page.
 struct BoundDevice
 {
-    DeviceFilesRecord files{}; // empty until a binding succeeds
+    DeviceFolders folders; // the device's folders, held from the binding on
     char versionText[VersionTextSize]{};
 };
 

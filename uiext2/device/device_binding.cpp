@@ -67,10 +67,14 @@ HRESULT BindDevice(IDataObject* dataObject, ComPtr<IWiaItem2>& root, BoundDevice
     // or whose paths cannot be composed whole, fails the binding before the object's record
     // changes or any folder or file is touched.
     RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_INVALID_NAME), !IsSafeDeviceName(identity.deviceName));
-    RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), !SetDeviceFiles(identity.deviceName, device.files));
+    RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), !DeviceFolders::Fits(identity.deviceName));
     FormatVersionText(identity.firmwareVersion, device.versionText);
-    ProvisionDeviceFolder(identity.deviceName, identity.modelName);
-    MigrateScannerAddress(identity.deviceName);
+    // The folders are opened once and held for the object's pages; a folder that is a link,
+    // or not where it belongs, leaves the pages without settings, which Apply then says.
+    device.folders = DeviceFolders();
+    device.folders.OpenDevice(identity.deviceName, true);
+    ProvisionDeviceFolder(device.folders, identity.modelName);
+    MigrateScannerAddress(device.folders);
     return result;
 }
 

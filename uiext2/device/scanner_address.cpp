@@ -43,10 +43,10 @@ bool NamesDevice(HKEY scannerKey, const char* deviceName) noexcept
 }
 
 // Moves DeviceData\ScannerAddress into the settings file. The registry value goes only once
-// the file in place holds it: a failed write (read-only file, full disk), a settings file
-// that cannot be read as ours or a device folder that is a link keep it for the next try.
-// A settings file put in place by another host since it was read is read again.
-void MoveAddress(HKEY scannerKey, const char* deviceName) noexcept
+// the file in place holds it: a failed write (full disk, a file held past the retries), a
+// settings file that cannot be read as ours or a device folder that is a link keep it for
+// the next try.
+void MoveAddress(HKEY scannerKey, const DeviceFolders& folders) noexcept
 {
     UniqueHKey deviceData;
     if (::RegOpenKeyExA(scannerKey, "DeviceData", 0, kReadAndSet, deviceData.put()) != ERROR_SUCCESS)
@@ -54,23 +54,18 @@ void MoveAddress(HKEY scannerKey, const char* deviceName) noexcept
     char address[64];
     if (!ReadRegistryText(deviceData.get(), "ScannerAddress", address, sizeof(address)) || address[0] == '\0')
         return;
-    HeldDeviceFolder folder;
-    if (!OpenDeviceFolder(deviceName, false, folder))
-        return;
-    DWORD error = ERROR_ALREADY_EXISTS;
-    for (int attempt = 0; attempt < 3 && error == ERROR_ALREADY_EXISTS; ++attempt)
-        error = WriteProfileStringReplacing(folder.device, kSettingsFileName, "Contents", "ScannerAddress", address);
-    if (error == ERROR_SUCCESS)
+    const SettingsKey key{"Contents", "ScannerAddress", address, true};
+    if (WriteSettingsKeys(folders, &key, 1) == ERROR_SUCCESS)
         ::RegDeleteValueA(deviceData.get(), "ScannerAddress");
 }
 
 } // namespace
 
-void MigrateScannerAddress(const char* deviceName) noexcept
+void MigrateScannerAddress(const DeviceFolders& folders) noexcept
 {
-    DevicePaths device;
-    if (!DevicePathsOf(deviceName, device))
+    if (!folders.deviceHeld())
         return;
+    const char* const deviceName = folders.deviceName();
 
     UniqueHKey classKey;
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kImagingClassKey, 0, KEY_ENUMERATE_SUB_KEYS, classKey.put()) !=
@@ -98,7 +93,7 @@ void MigrateScannerAddress(const char* deviceName) noexcept
         if (NamesDevice(scannerKey.get(), deviceName))
         {
             // Only the first matching subkey counts, with or without an address.
-            MoveAddress(scannerKey.get(), deviceName);
+            MoveAddress(scannerKey.get(), folders);
             return;
         }
     }

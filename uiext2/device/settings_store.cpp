@@ -1,31 +1,71 @@
-// The device's settings-file paths, first-use provisioning from the driver package's
-// templates, and the default measurement unit.
+// First-use provisioning from the driver package's templates, the settings writers' keys,
+// and the default measurement unit.
 #include "device/settings_store.h"
 
-#include <shlobj.h>
-
+#include "device/file_update.h"
+#include "device/profile_merge.h"
 #include "support/unique.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string>
+#include <vector>
 
 namespace uiext2
 {
 
-static_assert(sizeof(DeviceFilesRecord::settingsFile) == sizeof(DevicePaths::settingsFile),
-              "the record holds the composed paths as they are");
-
 namespace
 {
 
-// Puts a copy of the driver package's template `fileName` into the device folder, with one
-// key written into it first when `section` is given, only where no file of that name exists
+std::string_view View(const FileBytes& bytes) noexcept
+{
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// The keys of a writer, into the file as it is when the update reads it.
+class KeysChange final : public FileChange
+{
+public:
+    KeysChange(const SettingsKey* keys, size_t count) noexcept : keys_(keys), count_(count) {}
+
+    DWORD Compute(const FileBytes* current, std::string& next, bool& write) noexcept override
+    {
+        const std::string_view now = current ? View(*current) : std::string_view();
+        try
+        {
+            std::vector<ProfileWrite> writes;
+            std::string value;
+            for (size_t i = 0; i < count_; ++i)
+                if (keys_[i].always || !ReadProfileValue(now, keys_[i].section, keys_[i].key, value, IsSystemLeadByte))
+                    writes.push_back({keys_[i].section, keys_[i].key, keys_[i].value});
+            written_ = writes.size();
+            if (writes.empty())
+                return ERROR_SUCCESS;
+            if (!WriteProfileKeys(now, writes.data(), writes.size(), next, IsSystemLeadByte))
+                return ERROR_NOT_ENOUGH_MEMORY;
+        }
+        catch (...)
+        {
+            return ERROR_NOT_ENOUGH_MEMORY;
+        }
+        write = true;
+        return ERROR_SUCCESS;
+    }
+
+    size_t written() const noexcept { return written_; }
+
+private:
+    const SettingsKey* keys_;
+    size_t count_;
+    size_t written_ = 0;
+};
+
+// A copy of the driver package's template `fileName` with one key written into it first
+// when `key` is given, put into the device folder only where no file of that name exists
 // yet: a host binding the same new device at the same moment may have put its own there
 // first, and that one stays. Without the template the file holds only that key; without a
 // key either it is not made.
-void PlaceTemplateCopy(const OwnFolder& folder, const char* fileName, const char* section = nullptr,
-                       const char* key = nullptr, const char* value = nullptr) noexcept
+void PlaceTemplateCopy(const DeviceFolders& folders, const char* fileName, const ProfileWrite* key = nullptr) noexcept
 {
     char programRoot[MAX_PATH];
     char source[MAX_PATH];
@@ -33,41 +73,23 @@ void PlaceTemplateCopy(const OwnFolder& folder, const char* fileName, const char
     const bool copied = ProgramFilesFolder(programRoot) &&
                         FormatPath(source, sizeof(source), "%s\\WIA Scanner\\USB2\\%s", programRoot, fileName) &&
                         ReadFileBytes(source, bytes);
-    if (!section)
+    if (key)
     {
-        if (copied)
-            PlaceNewOwnFile(folder, fileName, bytes);
-        return;
+        std::string made;
+        if (!WriteProfileKeys(copied ? View(bytes) : std::string_view(), key, 1, made, IsSystemLeadByte) ||
+            !bytes.Assign(made.data(), static_cast<DWORD>(made.size())))
+            return;
     }
-    const FileBytes empty;
-    ProfileEdit edit;
-    if (edit.Begin(folder, fileName, copied ? &bytes : &empty) == ERROR_SUCCESS &&
-        ::WritePrivateProfileStringA(section, key, value, edit.path()))
-        edit.Commit();
-}
-
-bool IsSystemLeadByte(unsigned char byte) noexcept
-{
-    return ::IsDBCSLeadByte(byte) != FALSE;
+    else if (!copied)
+        return;
+    PlaceNewOwnFile(folders.device(), fileName, bytes, &folders.lock());
 }
 
 } // namespace
 
-// A special folder's path; the folder is never created here.
-static bool SpecialFolder(int csidl, char (&path)[MAX_PATH]) noexcept
+bool IsSystemLeadByte(unsigned char byte) noexcept
 {
-    path[0] = '\0';
-    return ::SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE) && path[0] != '\0';
-}
-
-bool CommonDocumentsFolder(char (&path)[MAX_PATH]) noexcept
-{
-    return SpecialFolder(CSIDL_COMMON_DOCUMENTS, path);
-}
-
-bool ProgramFilesFolder(char (&path)[MAX_PATH]) noexcept
-{
-    return SpecialFolder(CSIDL_PROGRAM_FILES, path);
+    return ::IsDBCSLeadByte(byte) != FALSE;
 }
 
 bool IsSafeDeviceName(const char* deviceName) noexcept
@@ -75,78 +97,49 @@ bool IsSafeDeviceName(const char* deviceName) noexcept
     return IsSafeFolderName(deviceName, IsSystemLeadByte);
 }
 
-bool DevicePathsOf(const char* deviceName, DevicePaths& paths) noexcept
+void ProvisionDeviceFolder(DeviceFolders& folders, const char* modelName) noexcept
 {
-    char documentsRoot[MAX_PATH];
-    return CommonDocumentsFolder(documentsRoot) &&
-           ComposeDevicePaths(documentsRoot, deviceName, paths, IsSystemLeadByte);
-}
-
-bool SetDeviceFiles(const char* deviceName, DeviceFilesRecord& record) noexcept
-{
-    DevicePaths paths;
-    if (!DevicePathsOf(deviceName, paths))
-        return false;
-
-    std::memcpy(record.settingsFile, paths.settingsFile, sizeof(record.settingsFile));
-    std::memcpy(record.scannerListFile, paths.scannerListFile, sizeof(record.scannerListFile));
-    std::memcpy(record.pageLogFile, paths.pageLogFile, sizeof(record.pageLogFile));
-    return true;
-}
-
-void ProvisionDeviceFolder(const char* deviceName, const char* modelName) noexcept
-{
-    // The existence test looks at the entry relative to the held device folder: only "not
-    // found" means absent. A file held open by the companion program or one we may not read
-    // exists, and is never replaced by a template.
-    HeldDeviceFolder held;
-    if (!IsSafeDeviceName(deviceName) || !OpenDeviceFolder(deviceName, true, held) ||
-        OwnEntryExists(held.device, kSettingsFileName))
+    // The existence test asks the held device folder: only "not found" means absent. A file
+    // held open by the companion program or one we may not read exists, and is never
+    // replaced by a template.
+    if (!folders.deviceHeld() || OwnEntryExists(folders.device(), kSettingsFileName))
         return;
-    OwnFolder staging; // made here for the scan runs; existing already is fine
-    staging.Open(held.vendor, "VT_WIA", true);
+    folders.OpenStaging(true); // made here for the scan runs; existing already is fine
 
     char unit[16];
     std::snprintf(unit, sizeof(unit), "%d", DefaultUnit());
-    PlaceTemplateCopy(held.device, kSettingsFileName, "Contents", "Unit", unit);
-    // A null value would delete the key instead of writing it.
-    PlaceTemplateCopy(held.device, kScannerListFileName, "Scanner1", "Model", modelName ? modelName : "");
-    PlaceTemplateCopy(held.device, kPageLogFileName);
+    const ProfileWrite unitKey{"Contents", "Unit", unit};
+    const ProfileWrite modelKey{"Scanner1", "Model", modelName ? modelName : ""};
+    PlaceTemplateCopy(folders, kSettingsFileName, &unitKey);
+    PlaceTemplateCopy(folders, kScannerListFileName, &modelKey);
+    PlaceTemplateCopy(folders, kPageLogFileName);
 }
 
-bool OpenDeviceFolder(const char* deviceName, bool create, HeldDeviceFolder& held) noexcept
+DWORD WriteSettingsKeys(const DeviceFolders& folders, const SettingsKey* keys, size_t count, size_t* written) noexcept
 {
-    char documentsRoot[MAX_PATH];
-    DevicePaths device;
-    return CommonDocumentsFolder(documentsRoot) &&
-           ComposeDevicePaths(documentsRoot, deviceName, device, IsSystemLeadByte) &&
-           held.root.OpenRoot(documentsRoot) && held.vendor.Open(held.root, "Velmora", create) &&
-           held.devices.Open(held.vendor, "WIA", create) && held.device.Open(held.devices, deviceName, create);
+    if (!folders.deviceHeld())
+        return ERROR_PATH_NOT_FOUND;
+    KeysChange change(keys, count);
+    const DWORD error = UpdateOwnFile(folders.device(), kSettingsFileName, &folders.lock(), change);
+    if (written)
+        *written = error == ERROR_SUCCESS ? change.written() : 0;
+    return error;
 }
 
-bool OpenDeviceFolderOf(const DeviceFilesRecord& files, HeldDeviceFolder& held) noexcept
+DWORD ReadSettingsFile(const DeviceFolders& folders, FileBytes& bytes) noexcept
 {
-    // The device name is the settings file's folder name; the record was composed from it.
-    char folder[MAX_PATH];
-    if (!FormatPath(folder, sizeof(folder), "%s", files.settingsFile))
-        return false;
-    char* const file = std::strrchr(folder, '\\');
-    if (!file)
-        return false;
-    *file = '\0';
-    const char* const name = std::strrchr(folder, '\\');
-    DevicePaths device;
-    char documentsRoot[MAX_PATH];
-    return name && CommonDocumentsFolder(documentsRoot) &&
-           ComposeDevicePaths(documentsRoot, name + 1, device, IsSystemLeadByte) &&
-           std::strcmp(device.settingsFile, files.settingsFile) == 0 && OpenDeviceFolder(name + 1, false, held);
-}
-
-SettingsFileEdit::SettingsFileEdit(const DeviceFilesRecord& files) noexcept
-    : error_(OpenDeviceFolderOf(files, held_) ? ERROR_SUCCESS : kErrorFolderNotOurs)
-{
-    if (error_ == ERROR_SUCCESS)
-        error_ = edit_.Begin(held_.device, kSettingsFileName);
+    if (!folders.deviceHeld())
+        return ERROR_PATH_NOT_FOUND;
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;)
+    {
+        DWORD error = ERROR_SUCCESS;
+        if (ReadOwnFile(folders.device(), kSettingsFileName, bytes, &error))
+            return ERROR_SUCCESS;
+        if (error != ERROR_SHARING_VIOLATION || ::GetTickCount64() - start >= kUpdateRetryMs)
+            return error;
+        ::Sleep(kUpdatePauseMs);
+    }
 }
 
 int DefaultUnit() noexcept

@@ -8,9 +8,11 @@
 #include "com/module.h"
 #include "crypto/password_cipher.h"
 #include "device/bound_device.h"
+#include "device/settings_store.h"
 #include "pages/language.h"
 #include "pages/page_registration.h"
 #include "pages/page_strings.h"
+#include "pages/settings_save.h"
 #include "pages/system_look.h"
 #include "res/resource.h"
 
@@ -39,44 +41,19 @@ constexpr UINT kHighestLevel = 5;
 constexpr int kUserNameSize = 65;
 constexpr int kAccountIdSize = 16;
 
-// How long Apply keeps trying while another program holds the settings file, and how long it
-// waits between tries: a reader such as the companion program lets go within moments.
-constexpr ULONGLONG kInUseRetryMs = 2000;
-constexpr DWORD kInUsePauseMs = 50;
-
 // True while WM_INITDIALOG fills the controls: the EN_CHANGE that setting an edit's text
 // sends then is the page's own doing, not a change by the user. A sheet's pages all run on
 // its one thread.
 thread_local bool t_filling = false;
 
 // Lights up the sheet's Apply button, as every property page does once the user changes
-// something on it.
-void Changed(HWND dialog) noexcept
+// something on it, and notes which keys the change is to write.
+void Changed(HWND dialog, unsigned changes) noexcept
 {
-    if (!t_filling)
-        PropSheet_Changed(::GetParent(dialog), dialog);
-}
-
-// The settings file of the page's own object: two scanners' sheets may be open at once.
-const char* SettingsFile(HWND dialog) noexcept
-{
-    const BoundDevice* device = PageDevice(dialog);
-    return device ? device->files.settingsFile : "";
-}
-
-UINT ReadNumber(HWND dialog, const char* section, const char* key, int fallback) noexcept
-{
-    return ::GetPrivateProfileIntA(section, key, fallback, SettingsFile(dialog));
-}
-
-void ReadText(HWND dialog, const char* key, char* text, DWORD size) noexcept
-{
-    ::GetPrivateProfileStringA(kAuthentication, key, "", text, size, SettingsFile(dialog));
-}
-
-void Write(const char* file, const char* section, const char* key, const char* text) noexcept
-{
-    ::WritePrivateProfileStringA(section, key, text, file);
+    if (t_filling)
+        return;
+    NoteChanged(dialog, changes);
+    PropSheet_Changed(::GetParent(dialog), dialog);
 }
 
 // The scratch area the password cipher wipes and releases; null when memory is short, and
@@ -120,18 +97,26 @@ void EnableLogin(HWND dialog, bool enabled) noexcept
 
 // One level pair: the edit shows the stored value as it stands (a 7 stays 7) while the
 // trackbar stops at the end of its range. A stored 0 is shown as `zeroShownAs`.
-void LoadLevel(HWND dialog, int edit, int trackbar, const char* key, UINT zeroShownAs) noexcept
+void LoadLevel(HWND dialog, std::string_view file, int edit, int trackbar, const char* key, UINT zeroShownAs) noexcept
 {
     ::SendDlgItemMessageA(dialog, trackbar, TBM_SETRANGE, TRUE, MAKELPARAM(kLowestLevel, kHighestLevel));
-    UINT level = ReadNumber(dialog, kContents, key, 1);
+    UINT level = SettingsNumber(file, kContents, key, 1);
     if (level == 0)
         level = zeroShownAs;
     SetTrackbar(dialog, trackbar, level);
     ::SetDlgItemInt(dialog, edit, level, FALSE);
 }
 
+// The file is read once, through the device's held folder; one that cannot be read shows
+// the defaults (and Apply then says why it cannot save).
 void Load(HWND dialog) noexcept
 {
+    FileBytes bytes;
+    const BoundDevice* device = PageDevice(dialog);
+    if (!device || ReadSettingsFile(device->folders, bytes) != ERROR_SUCCESS)
+        bytes.Assign("", 0);
+    const std::string_view file(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+
     struct FillingScope
     {
         FillingScope() noexcept { t_filling = true; }
@@ -146,24 +131,24 @@ void Load(HWND dialog) noexcept
     Enable(dialog, {IDC_COMPRESSION_YES, IDC_COMPRESSION_NO}, false);
     SetChecked(dialog, IDC_COMPRESSION_YES, true);
     SetChecked(dialog, IDC_COMPRESSION_NO, false);
-    LoadLevel(dialog, IDC_COLOR_LEVEL, IDC_COLOR_TRACKBAR, "Compression", 1);
-    LoadLevel(dialog, IDC_GRAY_LEVEL, IDC_GRAY_TRACKBAR, "CompressionGray", 3);
+    LoadLevel(dialog, file, IDC_COLOR_LEVEL, IDC_COLOR_TRACKBAR, "Compression", 1);
+    LoadLevel(dialog, file, IDC_GRAY_LEVEL, IDC_GRAY_TRACKBAR, "CompressionGray", 3);
 
-    const bool inch = ReadNumber(dialog, kContents, "Unit", DefaultUnit()) != 0;
+    const bool inch = SettingsNumber(file, kContents, "Unit", DefaultUnit()) != 0;
     SetChecked(dialog, IDC_UNIT_INCH, inch);
     SetChecked(dialog, IDC_UNIT_METRIC, !inch);
 
     LimitText(dialog, IDC_USER_NAME, 64);
     LimitText(dialog, IDC_PASSWORD, 64);
-    const bool login = ReadNumber(dialog, kAuthentication, "Auth", 0) != 0;
+    const bool login = SettingsNumber(file, kAuthentication, "Auth", 0) != 0;
     EnableLogin(dialog, login);
     SetChecked(dialog, IDC_AUTH, login);
     if (login)
     {
         char userName[kUserNameSize] = {};
         char password[PasswordFieldSize] = {};
-        ReadText(dialog, "UserName", userName, sizeof(userName));
-        ReadText(dialog, "Password", password, sizeof(password));
+        SettingsText(file, kAuthentication, "UserName", userName, sizeof(userName));
+        SettingsText(file, kAuthentication, "Password", password, sizeof(password));
         // A stored form that does not decrypt stays as it stands, and is shown so.
         TransformPasswordField(0, password, PasswordScratch());
         ::SetDlgItemTextA(dialog, IDC_USER_NAME, userName);
@@ -172,13 +157,13 @@ void Load(HWND dialog) noexcept
     }
 
     LimitText(dialog, IDC_ACCOUNT_ID, 8);
-    const bool account = ReadNumber(dialog, kAuthentication, "Account", 0) != 0;
+    const bool account = SettingsNumber(file, kAuthentication, "Account", 0) != 0;
     Enable(dialog, {IDC_ACCOUNT_ID}, account);
     if (account)
     {
         SetChecked(dialog, IDC_ACCOUNT, true);
         char id[kAccountIdSize] = {};
-        ReadText(dialog, "ID", id, sizeof(id));
+        SettingsText(file, kAuthentication, "ID", id, sizeof(id));
         ::SetDlgItemTextA(dialog, IDC_ACCOUNT_ID, id);
     }
 }
@@ -193,11 +178,11 @@ void FollowEdit(HWND dialog, int edit, int trackbar) noexcept
 
 // The edit follows its trackbar while the thumb is dragged, and catches up with it at the
 // TB_ENDTRACK that ends every other interaction (keys, clicks on the channel).
-void FollowTrackbar(HWND dialog, HWND from, WPARAM wParam, int trackbar, int edit) noexcept
+void FollowTrackbar(HWND dialog, HWND from, WPARAM wParam, int trackbar, int edit, unsigned key) noexcept
 {
     if (from != ::GetDlgItem(dialog, trackbar))
         return;
-    Changed(dialog);
+    Changed(dialog, key);
     if (LOWORD(wParam) == TB_THUMBTRACK)
         ::SetDlgItemInt(dialog, edit, HIWORD(wParam), FALSE);
     else if (LOWORD(wParam) == TB_ENDTRACK)
@@ -205,8 +190,35 @@ void FollowTrackbar(HWND dialog, HWND from, WPARAM wParam, int trackbar, int edi
                         FALSE);
 }
 
-// Typing into any edit and clicking any button are changes; only the level edits, the unit
-// buttons and the two ticks also move other controls.
+// The keys a control's change is to write.
+unsigned KeysOf(WORD control) noexcept
+{
+    switch (control)
+    {
+    case IDC_COLOR_LEVEL:
+        return kChangedCompression;
+    case IDC_GRAY_LEVEL:
+        return kChangedCompressionGray;
+    case IDC_UNIT_INCH:
+    case IDC_UNIT_METRIC:
+        return kChangedUnit;
+    case IDC_AUTH:
+        return kChangedAuth;
+    case IDC_USER_NAME:
+        return kChangedUserName;
+    case IDC_PASSWORD:
+        return kChangedPassword;
+    case IDC_ACCOUNT:
+        return kChangedAccount;
+    case IDC_ACCOUNT_ID:
+        return kChangedId;
+    default:
+        return 0;
+    }
+}
+
+// Typing into an edit and clicking a button are changes of their keys; only the level
+// edits, the unit buttons and the two ticks also move other controls.
 void Command(HWND dialog, WORD control, WORD notification) noexcept
 {
     if (notification == EN_CHANGE)
@@ -215,12 +227,12 @@ void Command(HWND dialog, WORD control, WORD notification) noexcept
             FollowEdit(dialog, IDC_COLOR_LEVEL, IDC_COLOR_TRACKBAR);
         else if (control == IDC_GRAY_LEVEL)
             FollowEdit(dialog, IDC_GRAY_LEVEL, IDC_GRAY_TRACKBAR);
-        Changed(dialog);
+        Changed(dialog, KeysOf(control));
         return;
     }
     if (notification != BN_CLICKED)
         return;
-    Changed(dialog);
+    Changed(dialog, KeysOf(control));
 
     // The radio buttons are not automatic: the page moves their checks.
     if (control == IDC_UNIT_INCH || control == IDC_UNIT_METRIC)
@@ -234,94 +246,18 @@ void Command(HWND dialog, WORD control, WORD notification) noexcept
         Enable(dialog, {IDC_ACCOUNT_ID}, IsChecked(dialog, IDC_ACCOUNT));
 }
 
-// 0 (also empty or not a number) is written as the lowest level, anything above the range as
-// the highest.
-void SaveLevel(HWND dialog, const char* file, int edit, const char* key) noexcept
-{
-    UINT level = ::GetDlgItemInt(dialog, edit, nullptr, FALSE);
-    if (level < kLowestLevel)
-        level = kLowestLevel;
-    if (level > kHighestLevel)
-        level = kHighestLevel;
-    char text[4] = {};
-    std::snprintf(text, sizeof(text), "%u", level);
-    Write(file, kContents, key, text);
-}
-
-// All eight keys, every time, changed or not, in this order, into a copy of the file that
-// then takes its place. ERROR_SUCCESS once the new file is in place; where the device's
-// folder is not plainly ours, or its file cannot be read as ours, nothing is written.
-DWORD SaveOnce(HWND dialog, const BoundDevice& device) noexcept
-{
-    SettingsFileEdit edit(device.files);
-    const char* file = edit.path();
-    if (!file)
-        return edit.error();
-    SaveLevel(dialog, file, IDC_COLOR_LEVEL, "Compression");
-    SaveLevel(dialog, file, IDC_GRAY_LEVEL, "CompressionGray");
-    Write(file, kContents, "Unit", IsChecked(dialog, IDC_UNIT_INCH) ? "1" : "0");
-
-    const bool login = IsChecked(dialog, IDC_AUTH);
-    Write(file, kAuthentication, "Auth", login ? "1" : "0");
-    char userName[kUserNameSize] = {};
-    char password[PasswordFieldSize] = {};
-    if (login)
-    {
-        ::GetDlgItemTextA(dialog, IDC_USER_NAME, userName, sizeof(userName));
-        ::GetDlgItemTextA(dialog, IDC_PASSWORD, password, sizeof(password));
-    }
-    Write(file, kAuthentication, "UserName", userName);
-    // The empty password too: its stored form is not empty. A password the cipher could not
-    // turn into its stored form is never written in clear into a file every local user can
-    // read: the stored one stays as it was.
-    if (TransformPasswordField(1, password, PasswordScratch()))
-        Write(file, kAuthentication, "Password", password);
-    ::SecureZeroMemory(password, sizeof(password));
-
-    const bool account = IsChecked(dialog, IDC_ACCOUNT);
-    Write(file, kAuthentication, "Account", account ? "1" : "0");
-    char id[kAccountIdSize] = {};
-    if (account)
-        ::GetDlgItemTextA(dialog, IDC_ACCOUNT_ID, id, sizeof(id));
-    Write(file, kAuthentication, "ID", id);
-    return edit.Commit();
-}
-
-// A refusal that passes: another program holding the file without sharing its deletion, or
-// a file put in place by someone else between our read and our rename.
-bool Transient(DWORD error) noexcept
-{
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ALREADY_EXISTS;
-}
-
-DWORD Save(HWND dialog) noexcept
-{
-    const BoundDevice* device = PageDevice(dialog);
-    if (!device)
-        return kErrorFolderNotOurs;
-    const ULONGLONG start = ::GetTickCount64();
-    for (;;)
-    {
-        const DWORD error = SaveOnce(dialog, *device);
-        if (!Transient(error) || ::GetTickCount64() - start >= kInUseRetryMs)
-            return error;
-        ::Sleep(kInUsePauseMs);
-    }
-}
-
 UINT ReasonOf(DWORD error) noexcept
 {
     switch (error)
     {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-    case ERROR_ALREADY_EXISTS:
         return IDS_SAVE_IN_USE;
     case kErrorNotOurs:
     case ERROR_FILE_TOO_LARGE:
     case ERROR_HANDLE_EOF:
         return IDS_SAVE_NOT_OURS;
-    case kErrorFolderNotOurs:
+    case ERROR_PATH_NOT_FOUND: // the device's folder, or one above it, is a link or gone
         return IDS_SAVE_FOLDER;
     case ERROR_ACCESS_DENIED:
     case ERROR_WRITE_PROTECT:
@@ -368,16 +304,19 @@ INT_PTR CALLBACK SettingsPageProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         Command(dialog, LOWORD(wParam), HIWORD(wParam));
         return TRUE;
     case WM_HSCROLL:
-        FollowTrackbar(dialog, reinterpret_cast<HWND>(lParam), wParam, IDC_COLOR_TRACKBAR, IDC_COLOR_LEVEL);
-        FollowTrackbar(dialog, reinterpret_cast<HWND>(lParam), wParam, IDC_GRAY_TRACKBAR, IDC_GRAY_LEVEL);
+        FollowTrackbar(dialog, reinterpret_cast<HWND>(lParam), wParam, IDC_COLOR_TRACKBAR, IDC_COLOR_LEVEL,
+                       kChangedCompression);
+        FollowTrackbar(dialog, reinterpret_cast<HWND>(lParam), wParam, IDC_GRAY_TRACKBAR, IDC_GRAY_LEVEL,
+                       kChangedCompressionGray);
         return TRUE;
     case WM_NOTIFY:
         switch (reinterpret_cast<const NMHDR*>(lParam)->code)
         {
         case PSN_APPLY:
         {
-            // PSNRET_NOERROR only once the new file is in place.
-            const DWORD error = Save(dialog);
+            // PSNRET_NOERROR only once the new file is in place, or when nothing changed.
+            const BoundDevice* device = PageDevice(dialog);
+            const DWORD error = device ? SaveSettings(dialog, device->folders) : ERROR_PATH_NOT_FOUND;
             if (error != ERROR_SUCCESS)
                 TellNotSaved(dialog, error);
             ::SetWindowLongPtrA(dialog, DWLP_MSGRESULT,
@@ -392,6 +331,9 @@ INT_PTR CALLBACK SettingsPageProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         }
     case WM_CLOSE:
         return TRUE;
+    case WM_DESTROY:
+        ForgetChanges(dialog);
+        return FALSE;
     case WM_THEMECHANGED:
     case WM_SYSCOLORCHANGE:
     case WM_SETTINGCHANGE:

@@ -1,22 +1,49 @@
 // Native file calls that MinGW-w64's winternl.h declares only in part: what opening,
-// renaming and deleting relative to a held folder handle needs.
+// listing, renaming and deleting relative to a held folder handle needs.
 #pragma once
 
 #include <windows.h>
 #include <winternl.h>
 
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE apc, PVOID apcContext,
+                                               PIO_STATUS_BLOCK io, PVOID information, ULONG length,
+                                               FILE_INFORMATION_CLASS kind, BOOLEAN singleEntry, PUNICODE_STRING mask,
+                                               BOOLEAN restart);
+
 namespace uiext2
 {
 
 // FILE_RENAME_INFORMATION as NtSetInformationFile takes it (winternl.h has the class, not the
-// record). Its name is relative to RootDirectory when that is set. Renaming through
-// SetFileInformationByHandle(FileRenameInfo) is not used: its caller-side conversion turns a
-// bare name into a path under the current directory on some platforms (Wine's kernelbase),
-// which would drop the root handle.
+// record); the Ex class reads its first member as flags. Its name is relative to
+// RootDirectory when that is set. Renaming through SetFileInformationByHandle(FileRenameInfo)
+// is not used: its caller-side conversion turns a bare name into a path under the current
+// directory on some platforms (Wine's kernelbase), which would drop the root handle.
 struct NtRenameInformation
 {
-    BOOLEAN ReplaceIfExists;
+    union
+    {
+        BOOLEAN ReplaceIfExists; // FileRenameInformation
+        ULONG Flags;             // FileRenameInformationEx
+    };
     HANDLE RootDirectory;
+    ULONG FileNameLength; // bytes
+    WCHAR FileName[1];
+};
+
+// Windows 10 1709 and later; the read-only flag from 1809 on.
+constexpr FILE_INFORMATION_CLASS kFileRenameInformationEx = static_cast<FILE_INFORMATION_CLASS>(65);
+constexpr ULONG kRenameReplaceIfExists = 0x1;
+constexpr ULONG kRenamePosixSemantics = 0x2;
+constexpr ULONG kRenameIgnoreReadOnly = 0x40;
+
+// FILE_INTERNAL_INFORMATION: the file's number within its volume.
+constexpr FILE_INFORMATION_CLASS kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
+// FILE_NAMES_INFORMATION, the smallest listing record.
+constexpr FILE_INFORMATION_CLASS kFileNamesInformation = static_cast<FILE_INFORMATION_CLASS>(12);
+struct NtFileNamesInformation
+{
+    ULONG NextEntryOffset;
+    ULONG FileIndex;
     ULONG FileNameLength; // bytes
     WCHAR FileName[1];
 };
@@ -24,5 +51,9 @@ struct NtRenameInformation
 // The NTSTATUS values this code tells apart (ntstatus.h clashes with winnt.h).
 constexpr NTSTATUS kStatusFileIsADirectory = static_cast<NTSTATUS>(0xC00000BA);
 constexpr NTSTATUS kStatusNotADirectory = static_cast<NTSTATUS>(0xC0000103);
+constexpr NTSTATUS kStatusInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
+constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
+constexpr NTSTATUS kStatusNotImplemented = static_cast<NTSTATUS>(0xC0000002);
+constexpr NTSTATUS kStatusNotSupported = static_cast<NTSTATUS>(0xC00000BB);
 
 } // namespace uiext2

@@ -15,7 +15,7 @@ namespace uiext2
 namespace
 {
 
-constexpr DWORD kMaxInstances = 2;
+constexpr DWORD kMaxInstances = 1; // the companion is the one client
 constexpr DWORD kOutBufferSize = 128;
 constexpr DWORD kInBufferSize = 260;
 constexpr DWORD kClientTimeoutMs = 10000;

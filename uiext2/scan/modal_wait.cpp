@@ -30,15 +30,24 @@ ModalWait::~ModalWait()
         ::PostQuitMessage(quitCode_);
 }
 
-DWORD ModalWait::Wait(const HANDLE* handles, DWORD count) noexcept
+DWORD ModalWait::Wait(const HANDLE* handles, DWORD count, DWORD milliseconds) noexcept
 {
+    const ULONGLONG start = ::GetTickCount64();
     while (!quitSeen_)
     {
+        DWORD left = INFINITE;
+        if (milliseconds != INFINITE)
+        {
+            const ULONGLONG spent = ::GetTickCount64() - start;
+            left = spent < milliseconds ? static_cast<DWORD>(milliseconds - spent) : 0;
+        }
         // MWMO_INPUTAVAILABLE: messages that were already queued when the wait began wake
         // it too, not only the ones that arrive later.
-        const DWORD result = ::MsgWaitForMultipleObjectsEx(count, handles, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        const DWORD result = ::MsgWaitForMultipleObjectsEx(count, handles, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (result < WAIT_OBJECT_0 + count)
             return result - WAIT_OBJECT_0;
+        if (result == WAIT_TIMEOUT)
+            return WAIT_TIMEOUT;
         if (result != WAIT_OBJECT_0 + count)
             return WAIT_FAILED;
         DispatchPending();

@@ -46,8 +46,9 @@ public:
     // What Wait returns once a WM_QUIT has come.
     static constexpr DWORD kQuit = 0xFFFFFFFEu;
 
-    // The index of the first signalled handle, kQuit, or WAIT_FAILED.
-    DWORD Wait(const HANDLE* handles, DWORD count) noexcept;
+    // The index of the first signalled handle, kQuit, WAIT_TIMEOUT once `milliseconds` have
+    // passed, or WAIT_FAILED.
+    DWORD Wait(const HANDLE* handles, DWORD count, DWORD milliseconds = INFINITE) noexcept;
     bool QuitSeen() const noexcept { return quitSeen_; }
 
 private:

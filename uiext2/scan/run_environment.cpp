@@ -1,14 +1,11 @@
-// The run values, staging copies and image drop folder of a scan run.
+// The run values and image drop folder of a scan run.
 #include "scan/run_environment.h"
 
 #include "device/path_rules.h"
-#include "device/profile_merge.h"
-#include "device/safe_folder.h"
+#include "device/own_file.h"
 #include "scan/scan_names.h"
 
 #include <cstring>
-#include <string>
-#include <string_view>
 
 namespace uiext2
 {
@@ -17,20 +14,6 @@ namespace
 {
 
 constexpr int kMaxDropDeletions = 2001;
-
-// Our folders directly below <documents>\Velmora: "\Velmora\VT_WIA" names "VT_WIA".
-const char* LastName(const char* relative) noexcept
-{
-    return std::strrchr(relative, '\\') + 1;
-}
-
-// <documents>\Velmora and the folder of ours below it, made when absent and held.
-bool OpenVendorFolder(OwnFolder& root, OwnFolder& vendor, OwnFolder& below, const char* relative) noexcept
-{
-    char documents[MAX_PATH];
-    return CommonDocumentsFolder(documents) && root.OpenRoot(documents) &&
-           vendor.Open(root, LastName(kVendorFolder), true) && below.Open(vendor, LastName(relative), true);
-}
 
 void SetText(HKEY key, const char* name, const char* text) noexcept
 {
@@ -61,18 +44,6 @@ void DeleteDropEntry(const OwnFolder& drop, const FILE_FULL_DIR_INFO& entry) noe
     DeleteOwnEntry(drop, name);
 }
 
-constexpr const char* kStagedFiles[] = {kSettingsFileName, kScannerListFileName, kPageLogFileName};
-
-std::string_view View(const FileBytes& bytes) noexcept
-{
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
-bool IsLeadByte(unsigned char byte) noexcept
-{
-    return ::IsDBCSLeadByte(byte) != FALSE;
-}
-
 } // namespace
 
 void RunValues::Publish(const char* application, const char* helpPath, const char* languageDll) noexcept
@@ -98,73 +69,24 @@ void RunValues::Delete() noexcept
     key_.reset();
 }
 
-bool StagingCopies::CopyOut(const DeviceFilesRecord& device) noexcept
+bool ImageDropFolder::Create(DeviceFolders& folders) noexcept
 {
-    // The staging folder is made when the device is first provisioned; make sure it is still there.
-    if (!OpenDeviceFolderOf(device, device_) || !OpenVendorFolder(root_, vendor_, staging_, kStagingFolder))
-        return false;
-    for (int i = 0; i < kFiles; ++i)
-    {
-        FileBytes bytes, staged;
-        if (!ReadOwnFile(device_.device, kStagedFiles[i], bytes))
-            continue;
-        // The copies stay between runs: one that already holds the device's file, and is a
-        // plain file of ours, is handed over as it is rather than written again.
-        copied_[i] = (ReadOwnFile(staging_, kStagedFiles[i], staged) && View(staged) == View(bytes)) ||
-                     ReplaceOwnFile(staging_, kStagedFiles[i], bytes);
-        if (copied_[i])
-            handed_[i] = std::move(bytes);
-    }
-    return true;
-}
-
-void StagingCopies::CopyBack() noexcept
-{
-    for (int i = 0; i < kFiles; ++i)
-    {
-        FileBytes edited;
-        if (copied_[i] && ReadOwnFile(staging_, kStagedFiles[i], edited) && View(edited) != View(handed_[i]))
-            MergeBack(i, edited);
-    }
-}
-
-void StagingCopies::MergeBack(int file, const FileBytes& edited) noexcept
-{
-    // The device's file as it is now, read afresh: the Settings page may have written it
-    // during the run. Only a file that is not there starts empty (the companion's additions
-    // still land); one that is there and cannot be read as ours stays as it is.
-    FileBytes current;
-    const char* const name = kStagedFiles[file];
-    DWORD error = ERROR_SUCCESS;
-    const bool present = ReadOwnFile(device_.device, name, current, &error);
-    if (!present && error != ERROR_FILE_NOT_FOUND)
-        return;
-    std::string merged;
-    FileBytes result;
-    if (!MergeProfileChanges(View(handed_[file]), View(edited), View(current), merged, IsLeadByte) ||
-        merged == View(current) || !result.Assign(merged.data(), static_cast<DWORD>(merged.size())))
-        return;
-    // A file that appeared since it was found missing is not replaced: its keys stay.
-    if (present)
-        ReplaceOwnFile(device_.device, name, result);
-    else
-        PlaceNewOwnFile(device_.device, name, result);
-}
-
-bool ImageDropFolder::Create() noexcept
-{
-    return OpenVendorFolder(root_, vendor_, drop_, kImageDropFolder);
+    folders_ = &folders;
+    return folders.OpenDrop(true);
 }
 
 void ImageDropFolder::Empty() noexcept
 {
     // Listed through the held handle, so the entries are those of the folder we checked.
     constexpr DWORD kListBytes = 64 * 1024;
+    if (!folders_)
+        return;
+    const OwnFolder& drop = folders_->drop();
     UniqueLocal list(::LocalAlloc(LMEM_FIXED, kListBytes));
     int visited = 0;
     for (FILE_INFO_BY_HANDLE_CLASS kind = FileFullDirectoryRestartInfo;
-         list && drop_.held() && visited < kMaxDropDeletions &&
-         ::GetFileInformationByHandleEx(drop_.handle(), kind, list.get(), kListBytes);
+         list && drop.held() && visited < kMaxDropDeletions &&
+         ::GetFileInformationByHandleEx(drop.handle(), kind, list.get(), kListBytes);
          kind = FileFullDirectoryInfo)
     {
         const BYTE* at = static_cast<const BYTE*>(list.get());
@@ -173,14 +95,14 @@ void ImageDropFolder::Empty() noexcept
             const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(at);
             if ((entry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsDropEntry(*entry) &&
                 visited++ < kMaxDropDeletions) // folders are not ours to delete
-                DeleteDropEntry(drop_, *entry);
+                DeleteDropEntry(drop, *entry);
             if (entry->NextEntryOffset == 0)
                 break;
             at += entry->NextEntryOffset;
         }
     }
     list.reset();
-    drop_.RemoveIfEmpty(vendor_);
+    folders_->RemoveDropIfEmpty();
 }
 
 } // namespace uiext2

@@ -13,6 +13,7 @@
 #include "scan/run_environment.h"
 #include "scan/scan_names.h"
 #include "scan/scan_record.h"
+#include "scan/staging_copies.h"
 #include "support/unique.h"
 
 #include <shlwapi.h>
@@ -65,11 +66,10 @@ public:
 
         PrepareDevice();
         PublishRunValues();
-        if (deviceKnown_)
-            staging_.CopyOut(files_);
-        dropFolder_.Create();
-
-        hr = Launch();
+        dropFolder_.Create(folders_);
+        // The companion starts only once every copy it finds is this device's.
+        const DWORD handOff = staging_.CopyOut(folders_);
+        hr = handOff == ERROR_SUCCESS ? Launch() : HRESULT_FROM_WIN32(handOff);
         if (SUCCEEDED(hr))
         {
             hr = pipe_.WaitForClient(companion_.process(), wait_);
@@ -83,17 +83,16 @@ public:
     }
 
 private:
-    // The device's settings files, as the binding prepares them. A device whose name
-    // cannot name a folder still gets its scan, without settings.
+    // The device's settings files, as the binding prepares them, in the run's folders. A
+    // device whose name cannot name a folder still gets its scan, without settings.
     void PrepareDevice() noexcept
     {
         DeviceIdentity identity;
         if (FAILED(ReadDeviceIdentity(root_.Get(), identity)) || !IsSafeDeviceName(identity.deviceName) ||
-            !SetDeviceFiles(identity.deviceName, files_))
+            !folders_.OpenDevice(identity.deviceName, true))
             return;
-        deviceKnown_ = true;
-        ProvisionDeviceFolder(identity.deviceName, identity.modelName);
-        MigrateScannerAddress(identity.deviceName);
+        ProvisionDeviceFolder(folders_, identity.modelName);
+        MigrateScannerAddress(folders_);
     }
 
     void PublishRunValues() noexcept
@@ -169,6 +168,18 @@ private:
         return wait_.QuitSeen() ? HRESULT_FROM_WIN32(ERROR_CANCELLED) : S_OK;
     }
 
+    // What the companion writes after the scan has ended, or as it exits, is part of its
+    // settings: it is given a few seconds to be gone before its copies are read. Its messages
+    // are dispatched meanwhile, unless the application is quitting.
+    void AwaitCompanionExit() noexcept
+    {
+        if (!companion_.process())
+            return;
+        const HANDLE process = companion_.process();
+        if (wait_.QuitSeen() || wait_.Wait(&process, 1, kCompanionExitWaitMs) == ModalWait::kQuit)
+            ::WaitForSingleObject(process, kCompanionExitWaitMs);
+    }
+
     void CleanUp() noexcept
     {
         owner_.Enable();
@@ -179,6 +190,7 @@ private:
         // the staging copies and the drop folder until both are done with. (A client that
         // opens the name meanwhile is refused as busy: nobody is listening.)
         pipe_.Disconnect();
+        AwaitCompanionExit();
         companion_.reset();
         staging_.CopyBack();
         dropFolder_.Empty();
@@ -191,10 +203,9 @@ private:
     ModalWait wait_;      // reposts a WM_QUIT last,
     DisabledOwner owner_; // after the owner is enabled again
     RunValues runValues_;
+    DeviceFolders folders_; // this run's device, whatever an object or another run is bound to
     StagingCopies staging_;
     ImageDropFolder dropFolder_;
-    DeviceFilesRecord files_{}; // this run's device, whatever an object or another run is bound to
-    bool deviceKnown_ = false;
     CompanionPipe pipe_;
     UniqueProcessInformation companion_;
 };

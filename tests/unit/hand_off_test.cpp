@@ -1,0 +1,145 @@
+// The hand-off of the device's settings to the companion program and back: what the
+// companion finds in the staging folder, and what of its copies comes back once it is gone.
+#include "scan_fixture.h"
+
+#include "support/unique.h"
+#include "unix_side.h"
+
+#include <thread>
+
+namespace scan_test
+{
+namespace
+{
+
+constexpr char kDeviceSettings[] =
+    "[Contents]\r\nCompression=2\r\nScannerAddress=10.0.0.1\r\n[Authentication]\r\nUserName=me\r\n";
+constexpr char kOtherDevice[] = "[Contents]\r\nScannerAddress=10.9.9.9\r\n[Authentication]\r\nUserName=another\r\n";
+
+std::string StagingFile(const char* name)
+{
+    return uiext2_test::CommonDocumentsFolder() + "\\Velmora\\VT_WIA\\" + name;
+}
+
+// The device's folder holding its settings file alone, so that it is not provisioned again,
+// and the staging folder holding another device's copies.
+void PrepareFolders(const std::string& device)
+{
+    for (const char* folder : {"\\Velmora", "\\Velmora\\WIA", "\\Velmora\\VT_WIA"})
+        ::CreateDirectoryA((uiext2_test::CommonDocumentsFolder() + folder).c_str(), nullptr);
+    ::CreateDirectoryA(uiext2_test::DeviceFolder(device).c_str(), nullptr);
+    ASSERT_TRUE(uiext2_test::WriteFileText(uiext2_test::DeviceFolder(device) + "\\VT_TWAIN1.ini", kDeviceSettings));
+    for (const char* file : {"VT_TWAIN1.ini", "RegList.ini", "VTTwainPageLog.ini"})
+        ASSERT_TRUE(uiext2_test::WriteFileText(StagingFile(file), kOtherDevice));
+}
+
+void AwaitCompanionGone()
+{
+    HANDLE alive = ::OpenMutexA(SYNCHRONIZE, FALSE, "uiext2 simulated companion");
+    if (alive && ::WaitForSingleObject(alive, 20000) != WAIT_TIMEOUT)
+        ::ReleaseMutex(alive);
+    if (alive)
+        ::CloseHandle(alive);
+}
+
+// What the companion writes after it ended the scan, or as it exits, comes back; a copy it
+// left empty changes nothing; one that stays past the bound is merged as its copy stands,
+// without the run waiting for it any longer.
+TEST_F(ScanTest, TheCompanionsLastWordComesBack)
+{
+    const std::string settings = uiext2_test::DeviceFolder(deviceName_) + "\\VT_TWAIN1.ini";
+    const struct
+    {
+        const char* name;
+        const char* script;
+        const char* late; // Contents/Late afterwards
+        ULONGLONG atMostMs;
+    } rows[] = {
+        {"written after ScanEnd", "connect;send:1134;sleep:700;key:Contents:Late:after", "after", 5000},
+        {"written after the pipe closed", "connect;close;sleep:700;key:Contents:Late:closed", "closed", 5000},
+        {"copy emptied", "connect;key:Contents:Late:lost;empty;send:1134", "(absent)", 5000},
+        {"still running past the bound", "connect;key:Contents:Late:stands;send:1134;sleep:9000", "stands", 8500},
+    };
+    for (const auto& row : rows)
+    {
+        PrepareFolders(deviceName_);
+        DialogRecord record(Scanner(), output_);
+        const ULONGLONG start = ::GetTickCount64();
+        EXPECT_EQ(S_OK, RunDialog(row.script, record.data)) << row.name;
+        const ULONGLONG took = ::GetTickCount64() - start;
+        AwaitCompanionGone();
+        std::string late = "(absent)", address, user;
+        uiext2_test::ReadIni(settings, "Contents", "Late", late);
+        uiext2_test::ReadIni(settings, "Contents", "ScannerAddress", address);
+        uiext2_test::ReadIni(settings, "Authentication", "UserName", user);
+        EXPECT_EQ(row.late, late) << row.name;
+        EXPECT_EQ("10.0.0.1", address) << row.name;
+        EXPECT_EQ("me", user) << row.name;
+        EXPECT_LT(took, row.atMostMs) << row.name;
+        uiext2_test::RemoveDeviceFolder(deviceName_);
+    }
+}
+
+// Before the companion starts, every copy is this device's or gone: never another device's
+// address or another user's login. A stale copy that can be neither replaced nor removed
+// keeps the companion from starting, and the run says why.
+TEST_F(ScanTest, TheCompanionGetsNoCopyOfAnotherDevice)
+{
+    const std::string settings = uiext2_test::DeviceFolder(deviceName_) + "\\VT_TWAIN1.ini";
+    const std::string secondName = uiext2_test::OnC(settings + ".second");
+    const struct
+    {
+        const char* name;
+        const wchar_t* deviceName; // null: the test's own
+        std::string plant, undo;
+        DWORD holdMs; // the stale settings copy held open, unshared, this long
+        HRESULT result;
+        const char* staged; // what the companion found of the settings copy
+    } rows[] = {
+        {"the device's own file", nullptr, ":", ":", 0, S_OK, "1"},
+        {"a device file that is not ours", nullptr, "ln " + uiext2_test::OnC(settings) + " " + secondName,
+         "rm -f " + secondName, 0, S_OK, "0"},
+        {"a device name that cannot name a folder", L"Scanner: \\ / *", ":", ":", 0, S_OK, "0"},
+        {"a stale copy held past the retries", nullptr, ":", ":", 3000, HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION),
+         ""},
+    };
+    for (const auto& row : rows)
+    {
+        PrepareFolders(deviceName_);
+        ::DeleteFileA(report_.c_str());
+        ASSERT_TRUE(uiext2_test::UnixShell(row.plant)) << row.name;
+        fakes::ScannerSetup setup = DeviceSetup(0);
+        if (row.deviceName)
+            setup.deviceName = row.deviceName;
+        setup.trayFolder = Wide(tray_);
+        scanner_ = fakes::MakeScanner(setup);
+        HANDLE held = row.holdMs ? ::CreateFileA(StagingFile("VT_TWAIN1.ini").c_str(), GENERIC_READ, 0, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr)
+                                 : INVALID_HANDLE_VALUE;
+        std::thread letGo(
+            [&]
+            {
+                ::Sleep(row.holdMs);
+                if (held != INVALID_HANDLE_VALUE)
+                    ::CloseHandle(held);
+            });
+        DialogRecord record(scanner_.root.Get(), output_);
+        EXPECT_EQ(row.result, RunDialog("connect;report;send:1134", record.data)) << row.name;
+        letGo.join();
+        AwaitCompanionGone();
+        ASSERT_TRUE(uiext2_test::UnixShell(row.undo)) << row.name;
+        EXPECT_EQ(row.result == S_OK ? "1" : "", Reported("Starts")) << row.name;
+        EXPECT_EQ(row.staged, Reported("Staged VT_TWAIN1.ini")) << row.name;
+        const std::string copy = uiext2_test::FileText(StagingFile("VT_TWAIN1.ini"));
+        if (row.result == S_OK)
+        {
+            EXPECT_NE(kOtherDevice, copy) << row.name;
+            EXPECT_EQ(row.staged[0] == '1' ? kDeviceSettings : "", copy) << row.name;
+        }
+        scanner_ = fakes::Scanner{};
+        uiext2_test::RemoveDeviceFolder(deviceName_);
+    }
+}
+
+} // namespace
+} // namespace scan_test

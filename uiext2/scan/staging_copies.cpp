@@ -1,0 +1,152 @@
+// Staging copies out before the companion starts, and key by key back after it has gone.
+#include "scan/staging_copies.h"
+
+#include "device/file_update.h"
+#include "device/path_rules.h"
+#include "device/profile_merge.h"
+#include "device/replacement_file.h"
+#include "device/settings_store.h"
+
+#include <string>
+#include <string_view>
+
+namespace uiext2
+{
+
+namespace
+{
+
+constexpr const char* kStagedFiles[] = {kSettingsFileName, kScannerListFileName, kPageLogFileName};
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::string_view View(const FileBytes& bytes) noexcept
+{
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+bool Passing(DWORD error) noexcept
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+// Retries `step` while it fails with an error that passes (another program holding the
+// entry), for as long as every writer of ours retries.
+template <typename Step> DWORD Retrying(Step step) noexcept
+{
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;)
+    {
+        const DWORD error = step();
+        if (!Passing(error) || ::GetTickCount64() - start >= kUpdateRetryMs)
+            return error;
+        ::Sleep(kUpdatePauseMs);
+    }
+}
+
+// Puts `bytes` in place of whatever entry `name` is in the staging folder: the rename
+// replaces the entry itself, a hard link or link entry included, never what it leads to. A
+// copy that is ours lends the new one its access list; one another user made lends nothing.
+DWORD PlaceCopy(const OwnFolder& staging, const char* name, const FileBytes& bytes) noexcept
+{
+    return Retrying(
+        [&]
+        {
+            UniqueFile old;
+            const bool mine = OpenOwnFile(staging, name, READ_CONTROL, kShareAll, old) == ERROR_SUCCESS &&
+                              OwnedByUsOrTheSystem(old.get());
+            ReplacementFile file(staging, name);
+            const DWORD error = file.Create(bytes.data(), bytes.size(), mine ? old.get() : nullptr);
+            old.reset();
+            return error != ERROR_SUCCESS ? error : file.Commit(true);
+        });
+}
+
+// Removes the copy `name`. An entry that cannot be deleted as it stands (a link entry that
+// the platform will not open as itself) is first replaced by an empty file of ours, which
+// then goes.
+DWORD RemoveCopy(const OwnFolder& staging, const char* name) noexcept
+{
+    if (!OwnEntryExists(staging, name))
+        return ERROR_SUCCESS;
+    DWORD error = Retrying([&] { return DeleteOwnEntry(staging, name); });
+    if (error == ERROR_SUCCESS)
+        return error;
+    const FileBytes empty;
+    error = PlaceCopy(staging, name, empty);
+    return error == ERROR_SUCCESS ? Retrying([&] { return DeleteOwnEntry(staging, name); }) : error;
+}
+
+// The companion's changes against what it was handed, into the device's file as it is now.
+class MergeChange final : public FileChange
+{
+public:
+    MergeChange(const FileBytes& handed, const FileBytes& edited) noexcept : handed_(handed), edited_(edited) {}
+
+    DWORD Compute(const FileBytes* current, std::string& next, bool& write) noexcept override
+    {
+        const std::string_view now = current ? View(*current) : std::string_view();
+        if (!MergeProfileChanges(View(handed_), View(edited_), now, next, IsSystemLeadByte, &changed_))
+            return ERROR_NOT_ENOUGH_MEMORY;
+        write = next != now;
+        return ERROR_SUCCESS;
+    }
+
+    size_t changed() const noexcept { return changed_; }
+
+private:
+    const FileBytes& handed_;
+    const FileBytes& edited_;
+    size_t changed_ = 0;
+};
+
+} // namespace
+
+DWORD StagingCopies::CopyOut(DeviceFolders& folders) noexcept
+{
+    folders_ = &folders;
+    // Without its own staging folder the companion would read whatever stands in its place.
+    if (!folders.OpenStaging(true))
+        return ERROR_PATH_NOT_FOUND;
+    for (int i = 0; i < kFiles; ++i)
+    {
+        FileBytes bytes;
+        DWORD error = ERROR_FILE_NOT_FOUND;
+        const bool handed =
+            folders.deviceHeld() &&
+            Retrying([&] { return ReadOwnFile(folders.device(), kStagedFiles[i], bytes, &error) ? 0 : error; }) ==
+                ERROR_SUCCESS;
+        error = handed ? PlaceCopy(folders.staging(), kStagedFiles[i], bytes) : ERROR_FILE_NOT_FOUND;
+        if (error == ERROR_SUCCESS)
+        {
+            copied_[i] = true;
+            handed_[i] = std::move(bytes);
+            continue;
+        }
+        // No copy at all rather than a stale one, of another device or another user.
+        const DWORD removed = RemoveCopy(folders.staging(), kStagedFiles[i]);
+        if (removed != ERROR_SUCCESS)
+            return handed ? error : removed;
+    }
+    return ERROR_SUCCESS;
+}
+
+size_t StagingCopies::CopyBack() noexcept
+{
+    size_t changed = 0;
+    for (int i = 0; folders_ && folders_->deviceHeld() && i < kFiles; ++i)
+    {
+        FileBytes edited;
+        DWORD error = ERROR_SUCCESS;
+        if (!copied_[i] ||
+            Retrying([&] { return ReadOwnFile(folders_->staging(), kStagedFiles[i], edited, &error) ? 0 : error; }) !=
+                ERROR_SUCCESS ||
+            IsBlankProfile(View(edited)) || View(edited) == View(handed_[i]))
+            continue;
+        MergeChange change(handed_[i], edited);
+        if (UpdateOwnFile(folders_->device(), kStagedFiles[i], &folders_->lock(), change) == ERROR_SUCCESS)
+            changed += change.changed();
+    }
+    return changed;
+}
+
+} // namespace uiext2
