@@ -301,7 +301,10 @@ TEST_F(ScanTest, PipeGoesAfterCopyBackAndDropFolder)
 
 // A link planted in place of each of our shared folders, a hard link in place of a staging
 // copy, a link entry in the drop folder: the victim's folder stays as it was, and the scan
-// still delivers its pages.
+// still delivers its pages. A link in place of the staging folder (or the folder above it) is
+// removed where the platform shows the link itself (Windows); where it does not (Wine), the
+// staging folder cannot be ours and the companion, which would read whatever the link leads
+// to, is not started.
 TEST_F(ScanTest, PlantedLinksLeadNowhere)
 {
     const std::string docs = uiext2_test::CommonDocumentsFolder();
@@ -326,10 +329,11 @@ TEST_F(ScanTest, PlantedLinksLeadNowhere)
         const char* name;
         std::string plant, undo;
         const char* companion;
+        bool mayRefuse = false;
     } cases[] = {
-        {"vendor folder", link("\\Velmora"), unlink("\\Velmora"), ""},
+        {"vendor folder", link("\\Velmora"), unlink("\\Velmora"), "", true},
         {"device folder", link(device), unlink(device), "edit:planted;"},
-        {"staging folder", link("\\Velmora\\VT_WIA"), unlink("\\Velmora\\VT_WIA"), ""},
+        {"staging folder", link("\\Velmora\\VT_WIA"), unlink("\\Velmora\\VT_WIA"), "", true},
         {"drop folder", link("\\Velmora\\VT_WIA_COPY"), unlink("\\Velmora\\VT_WIA_COPY"), ""},
         {"hard-linked staging copy",
          "ln -f " + uiext2_test::OnC(victim + "\\VT_TWAIN1.ini") + " " + uiext2_test::OnC(docs + staged), "",
@@ -347,8 +351,9 @@ TEST_F(ScanTest, PlantedLinksLeadNowhere)
         const HRESULT result =
             RunDialog(std::string("connect;scan:1;") + c.companion + "send:2;send:1134", record.data);
         ASSERT_TRUE(uiext2_test::UnixShell(c.undo.empty() ? ":" : c.undo)) << c.name;
-        EXPECT_EQ(S_OK, result) << c.name;
-        EXPECT_EQ(1, record.data.lNumFiles) << c.name;
+        const bool refused = c.mayRefuse && result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        EXPECT_EQ(refused ? HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) : S_OK, result) << c.name;
+        EXPECT_EQ(refused ? 0 : 1, record.data.lNumFiles) << c.name;
         EXPECT_EQ(before, uiext2_test::Snapshot(victim)) << c.name;
         uiext2_test::RemoveFolder(DropFolder());
         uiext2_test::RemoveDeviceFolder(deviceName_);

@@ -97,6 +97,8 @@ TEST_F(SettingsPage, LoadsLevelsAndUnitAndWritesLevelsInRange)
         EXPECT_EQ(row.inch, Checked(kInch));
         EXPECT_EQ(!row.inch, Checked(kMetric));
         EXPECT_TRUE(Checked(kYes) && !Checked(kNo) && !Enabled(kYes) && !Enabled(kNo)) << "compression stays on";
+        Type(kColor, Text(kColor).c_str()); // the user confirms both levels as shown
+        Type(kGray, Text(kGray).c_str());
         sheet_->Apply();
         EXPECT_EQ(row.appliedColor, Stored("Compression"));
         EXPECT_EQ(row.appliedGray, Stored("CompressionGray"));

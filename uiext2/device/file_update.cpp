@@ -78,9 +78,7 @@ DWORD UpdateOnce(const OwnFolder& folder, const char* name, const SettingsLock* 
     error = file.Commit(exists);
     if (error == ERROR_ALREADY_EXISTS)
         next = Next::Recompute;
-    // Access denied at the rename: someone holds the file, sharing its deletion, where the
-    // classic rename cannot replace an open file. It lets go within moments.
-    else if (Transient(error) || error == ERROR_ACCESS_DENIED)
+    if (Transient(error))
         next = Next::Retry;
     return error;
 }

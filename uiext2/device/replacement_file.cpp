@@ -180,9 +180,23 @@ DWORD ReplacementFile::Commit(bool replace) noexcept
                                         static_cast<FILE_INFORMATION_CLASS>(FileRenameInformation));
     }
     if (!NT_SUCCESS(status))
-        return ErrorOf(status);
+        return replace && ErrorOf(status) == ERROR_ACCESS_DENIED && HeldOpen() ? ERROR_SHARING_VIOLATION
+                                                                               : ErrorOf(status);
     file_.reset();
     return ERROR_SUCCESS;
+}
+
+bool ReplacementFile::HeldOpen() const noexcept
+{
+    // The classic rename cannot replace a file that is open, even when its holder (an
+    // indexer, a backup tool, a virus scanner) shares its deletion, and says "access denied".
+    // Where we may delete the file, or only its holder's sharing keeps us from it, the file
+    // is in use; where we may not delete it at all, the denial stands.
+    UniqueFile probe;
+    const DWORD error = ErrorOf(OpenRelative(folder_, target_, DELETE | FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                                             FILE_NON_DIRECTORY_FILE, probe));
+    return error == ERROR_SUCCESS || error == ERROR_SHARING_VIOLATION;
 }
 
 } // namespace uiext2

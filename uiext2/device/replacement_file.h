@@ -34,9 +34,12 @@ public:
     // where no entry of that name exists (ERROR_ALREADY_EXISTS). Where the file system has
     // them, with POSIX semantics (a file that others hold open, sharing its deletion, is
     // replaced all the same) and ignoring a read-only target; elsewhere the classic rename.
+    // ERROR_SHARING_VIOLATION while another program holds the file in place.
     DWORD Commit(bool replace) noexcept;
 
 private:
+    bool HeldOpen() const noexcept;
+
     HANDLE folder_ = nullptr; // held by the OwnFolder, which outlives this
     wchar_t target_[MAX_PATH] = {};
     UniqueFile file_;

@@ -122,14 +122,19 @@ DWORD SaveSettings(HWND dialog, const DeviceFolders& folders) noexcept
     keys[count++] = {kContents, "Unit", IsChecked(dialog, IDC_UNIT_INCH) ? "1" : "0", (changed & kChangedUnit) != 0};
     keys[count++] = {kAuthentication, "Auth", login ? "1" : "0", (changed & kChangedAuth) != 0};
     keys[count++] = {kAuthentication, "UserName", userName, loginChanged};
+    const bool passwordChanged = loginChanged || (changed & kChangedPassword) != 0;
     if (stored)
-        keys[count++] = {kAuthentication, "Password", password, loginChanged || (changed & kChangedPassword) != 0};
+        keys[count++] = {kAuthentication, "Password", password, passwordChanged};
     keys[count++] = {kAuthentication, "Account", account ? "1" : "0", (changed & kChangedAccount) != 0};
     keys[count++] = {kAuthentication, "ID", id, (changed & (kChangedAccount | kChangedId)) != 0};
     const DWORD error = WriteSettingsKeys(folders, keys, count);
     ::SecureZeroMemory(password, sizeof(password));
     if (error == ERROR_SUCCESS)
+    {
         ForgetChanges(dialog);
+        if (passwordChanged && !stored) // still to be stored, once the cipher can
+            NoteChanged(dialog, kChangedPassword);
+    }
     return error;
 }
 

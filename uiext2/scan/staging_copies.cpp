@@ -69,7 +69,7 @@ DWORD RemoveCopy(const OwnFolder& staging, const char* name) noexcept
     if (!OwnEntryExists(staging, name))
         return ERROR_SUCCESS;
     DWORD error = Retrying([&] { return DeleteOwnEntry(staging, name); });
-    if (error == ERROR_SUCCESS)
+    if (error != kErrorNotOurs)
         return error;
     const FileBytes empty;
     error = PlaceCopy(staging, name, empty);
@@ -122,6 +122,9 @@ DWORD StagingCopies::CopyOut(DeviceFolders& folders) noexcept
             handed_[i] = std::move(bytes);
             continue;
         }
+        // Held by another program past the retries: removing it would fail the same way.
+        if (handed && Passing(error))
+            return error;
         // No copy at all rather than a stale one, of another device or another user.
         const DWORD removed = RemoveCopy(folders.staging(), kStagedFiles[i]);
         if (removed != ERROR_SUCCESS)
