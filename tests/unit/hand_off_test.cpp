@@ -5,6 +5,7 @@
 #include "support/unique.h"
 #include "unix_side.h"
 
+#include <cstdlib>
 #include <thread>
 
 namespace scan_test
@@ -138,6 +139,101 @@ TEST_F(ScanTest, TheCompanionGetsNoCopyOfAnotherDevice)
         }
         scanner_ = fakes::Scanner{};
         uiext2_test::RemoveDeviceFolder(deviceName_);
+    }
+}
+
+bool RecordLeft()
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Velmora Tesk\\WIA_QAL2\\HandOff", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+// The host of a run dies (a crash, "End task") at each moment of the run; the next run, in
+// another host, finishes the dead one's hand-off: the companion's keys reach the file of the
+// device they were made for, and nothing of the record is left.
+TEST_F(ScanTest, ARunWhoseHostDiedIsFinishedByTheNext)
+{
+    if (const char* script = std::getenv("UIEXT2_DYING_HOST"))
+    {
+        fakes::ScannerSetup setup = DeviceSetup(0);
+        const std::string other = std::getenv("UIEXT2_DYING_DEVICE") ? std::getenv("UIEXT2_DYING_DEVICE") : "";
+        if (!other.empty())
+            setup.deviceName = Wide(other);
+        setup.trayFolder = Wide(tray_);
+        scanner_ = fakes::MakeScanner(setup);
+        DialogRecord record(scanner_.root.Get(), output_);
+        RunDialog(script, record.data); // ended from outside before it returns
+        return;
+    }
+    const std::string other = deviceName_ + " other";
+    const struct
+    {
+        const char* name;
+        const char* script; // of the dying run's companion, which signals the moment
+        bool otherDevice;
+        bool whenCompanionGone; // the host is ended just after its companion exits
+    } rows[] = {
+        {"before the companion connects", "key:Contents:Dead:1;signal:uiext2 test moment;sleep:500", false, false},
+        {"after it connects", "connect;key:Contents:Dead:2;signal:uiext2 test moment;sleep:500", false, false},
+        {"in the middle of a page",
+         "connect;scan:1:bmp:400;key:Contents:Dead:3;send:2;signal:uiext2 test moment;sleep:500", false, false},
+        {"after ScanEnd, before the clean-up",
+         "connect;key:Contents:Dead:4;send:1134;signal:uiext2 test moment;sleep:1500", false, false},
+        {"while the drop folder is emptied",
+         "connect;key:Contents:Dead:5;drop:2000;signal:uiext2 test moment;send:1134", false, true},
+        {"a run for another device", "connect;key:Contents:Dead:6;signal:uiext2 test moment;sleep:500", true, false},
+    };
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    for (const auto& row : rows)
+    {
+        PrepareFolders(deviceName_);
+        uiext2_test::RemoveDeviceFolder(other);
+        NamedEvent moment("uiext2 test moment");
+        std::string commandLine = "host --gtest_filter=ScanTest.ARunWhoseHostDiedIsFinishedByTheNext";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION host = {};
+        ::SetEnvironmentVariableA("UIEXT2_DYING_HOST", row.script);
+        ::SetEnvironmentVariableA("UIEXT2_DYING_DEVICE", row.otherDevice ? other.c_str() : nullptr);
+        ASSERT_TRUE(
+            ::CreateProcessA(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &host))
+            << row.name;
+        ::SetEnvironmentVariableA("UIEXT2_DYING_HOST", nullptr);
+        ::SetEnvironmentVariableA("UIEXT2_DYING_DEVICE", nullptr);
+        EXPECT_TRUE(moment.Wait()) << row.name;
+        if (row.whenCompanionGone)
+        {
+            AwaitCompanionGone();
+            ::Sleep(30);
+        }
+        ::TerminateProcess(host.hProcess, 1);
+        ::WaitForSingleObject(host.hProcess, 20000);
+        ::CloseHandle(host.hThread);
+        ::CloseHandle(host.hProcess);
+        AwaitCompanionGone(); // not stopped: it ends by itself
+
+        DialogRecord record(Scanner(), output_);
+        EXPECT_EQ(S_OK, RunDialog("connect;send:1134", record.data)) << row.name;
+        AwaitCompanionGone();
+        std::string dead = "(absent)", ours = "(absent)";
+        uiext2_test::ReadIni(uiext2_test::DeviceFolder(row.otherDevice ? other : deviceName_) + "\\VT_TWAIN1.ini",
+                             "Contents", "Dead", dead);
+        EXPECT_EQ(std::string(1, row.script[std::string(row.script).find("Dead:") + 5]), dead) << row.name;
+        if (row.otherDevice)
+        {
+            uiext2_test::ReadIni(uiext2_test::DeviceFolder(deviceName_) + "\\VT_TWAIN1.ini", "Contents", "Dead", ours);
+            EXPECT_EQ("(absent)", ours) << "another device's change went into this one's file";
+        }
+        EXPECT_FALSE(RecordLeft()) << row.name;
+        EXPECT_FALSE(uiext2_test::FolderExists(uiext2_test::CommonDocumentsFolder() + "\\Velmora\\VT_WIA_COPY"))
+            << row.name;
+        uiext2_test::RemoveDeviceFolder(deviceName_);
+        uiext2_test::RemoveDeviceFolder(other);
     }
 }
 

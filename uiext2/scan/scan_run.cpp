@@ -17,6 +17,8 @@
 #include "support/unique.h"
 
 #include <shlwapi.h>
+
+#include <cstring>
 #define STRSAFE_NO_DEPRECATE
 #include <strsafe.h>
 
@@ -67,6 +69,7 @@ public:
         PrepareDevice();
         PublishRunValues();
         dropFolder_.Create(folders_);
+        FinishDeadRun();
         // The companion starts only once every copy it finds is this device's.
         const DWORD handOff = staging_.CopyOut(folders_);
         hr = handOff == ERROR_SUCCESS ? Launch() : HRESULT_FROM_WIN32(handOff);
@@ -93,6 +96,27 @@ private:
             return;
         ProvisionDeviceFolder(folders_, identity.modelName);
         MigrateScannerAddress(folders_);
+    }
+
+    // A run whose host died (a crash, "End task", a log-off) left its record: its companion's
+    // changes go into the file of the device they were made for, against what it was handed,
+    // as its own copy-back would have done, before this run's copies replace them. Its drop
+    // folder and run values go with this run's. Its companion, if still running, is left.
+    void FinishDeadRun() noexcept
+    {
+        HandOffRecord record;
+        if (!record.Load())
+            return;
+        DeviceFolders other;
+        const bool same = folders_.deviceHeld() && std::strcmp(folders_.deviceName(), record.deviceName()) == 0;
+        DeviceFolders& theirs = same ? folders_ : other;
+        if ((same || other.OpenDevice(record.deviceName(), false)) && theirs.OpenStaging(false))
+        {
+            StagingCopies dead;
+            dead.Adopt(theirs, record);
+            dead.CopyBack();
+        }
+        HandOffRecord::Clear();
     }
 
     void PublishRunValues() noexcept

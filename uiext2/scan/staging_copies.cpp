@@ -130,7 +130,16 @@ DWORD StagingCopies::CopyOut(DeviceFolders& folders) noexcept
         if (removed != ERROR_SUCCESS)
             return handed ? error : removed;
     }
+    if (folders.deviceHeld())
+        HandOffRecord().Save(folders.deviceName(), handed_, copied_);
     return ERROR_SUCCESS;
+}
+
+void StagingCopies::Adopt(const DeviceFolders& folders, const HandOffRecord& record) noexcept
+{
+    folders_ = &folders;
+    for (int i = 0; i < kFiles; ++i)
+        copied_[i] = record.copied(i) && handed_[i].Assign(record.handed(i).data(), record.handed(i).size());
 }
 
 size_t StagingCopies::CopyBack() noexcept
@@ -149,6 +158,7 @@ size_t StagingCopies::CopyBack() noexcept
         if (UpdateOwnFile(folders_->device(), kStagedFiles[i], &folders_->lock(), change) == ERROR_SUCCESS)
             changed += change.changed();
     }
+    HandOffRecord::Clear();
     return changed;
 }
 

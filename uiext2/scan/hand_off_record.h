@@ -1,0 +1,44 @@
+// What a scan run keeps, from its copy-out until its copy-back is done, so that a run whose
+// host died is finished by the next one: which device its copies belong to and what it
+// handed over.
+#pragma once
+
+#include <windows.h>
+
+#include "device/own_file.h"
+#include "support/unique.h"
+
+namespace uiext2
+{
+
+// The record lives in this user's registry, under the run key's "HandOff" subkey: it survives
+// the process, only this user's processes write it, and only this user's runs see it, on
+// whichever logon session. (Beside the device's files, in the common documents folder, any
+// local user could plant one.) A run that holds the pipe's name is the only run of the
+// machine, so a record it finds is one a dead run left.
+class HandOffRecord
+{
+public:
+    static constexpr int kFiles = 3;
+
+    // Records the device and, for each of its three files that was handed over, the bytes
+    // handed. False when the record could not be written whole: the run then cannot be
+    // finished by another, and says nothing else.
+    bool Save(const char* deviceName, const FileBytes (&handed)[kFiles], const bool (&copied)[kFiles]) noexcept;
+
+    // Reads a record left by an earlier run of this user; false when there is none.
+    bool Load() noexcept;
+    const char* deviceName() const noexcept { return device_; }
+    const FileBytes& handed(int file) const noexcept { return handed_[file]; }
+    bool copied(int file) const noexcept { return copied_[file]; }
+
+    // Removes the record: the run it stands for is finished.
+    static void Clear() noexcept;
+
+private:
+    char device_[MAX_PATH] = {};
+    FileBytes handed_[kFiles];
+    bool copied_[kFiles] = {};
+};
+
+} // namespace uiext2
