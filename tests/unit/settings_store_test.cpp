@@ -305,24 +305,30 @@ TEST(SettingsUpdate, NoWriterLosesAnotherOnesKeys)
     ASSERT_TRUE(folders.OpenDevice(device.c_str(), true));
     uiext2::ProvisionDeviceFolder(folders, "Model");
 
-    // The migration, as another process runs it: it holds the device's lock while it writes.
-    HANDLE lock = ::CreateMutexW(
-        nullptr, TRUE, (L"Global\\VELMORA_WIA_SETTINGS " + std::wstring(device.begin(), device.end())).c_str());
-    ASSERT_NE(nullptr, lock);
+    // The migration, as another process runs it: it holds the device's lock while it writes
+    // (a mutex belongs to the thread that takes it: this thread must not be the holder).
+    const std::wstring lockName = L"Global\\VELMORA_WIA_SETTINGS " + std::wstring(device.begin(), device.end());
+    HANDLE taken = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::thread migration(
         [&]
         {
-            ::Sleep(300); // the Apply below has read the file and waits for the lock
+            HANDLE lock = ::CreateMutexW(nullptr, FALSE, lockName.c_str()); // made by `folders` already
+            ::WaitForSingleObject(lock, 5000);
+            ::SetEvent(taken);
+            ::Sleep(300); // the write below has read the file and waits for the lock
             ::WritePrivateProfileStringA("Contents", "ScannerAddress", "10.0.0.9", SettingsFile(device).c_str());
             ::ReleaseMutex(lock);
+            ::CloseHandle(lock);
         });
-    ::Sleep(50);
-    const uiext2::SettingsKey unit{"Contents", "Unit", "1", true};
-    EXPECT_EQ(DWORD{ERROR_SUCCESS}, uiext2::WriteSettingsKeys(folders, &unit, 1));
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(taken, 5000));
+    ::CloseHandle(taken);
+    const uiext2::SettingsKey level{"Contents", "Compression", "4", true};
+    EXPECT_EQ(DWORD{ERROR_SUCCESS}, uiext2::WriteSettingsKeys(folders, &level, 1));
     migration.join();
-    ::CloseHandle(lock);
-    EXPECT_EQ("1", Ini(SettingsFile(device), "Contents", "Unit"));
-    EXPECT_EQ("10.0.0.9", Ini(SettingsFile(device), "Contents", "ScannerAddress"));
+    // The bytes, not a profile read: the platform's profile functions may answer from a cache.
+    const std::string text = FileText(SettingsFile(device));
+    EXPECT_NE(std::string::npos, text.find("Compression=4")) << text;
+    EXPECT_NE(std::string::npos, text.find("ScannerAddress=10.0.0.9")) << text;
 
     const std::string folder = DeviceFolder(device);
     const struct
