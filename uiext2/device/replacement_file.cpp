@@ -168,7 +168,8 @@ DWORD ReplacementFile::Commit(bool replace) noexcept
     for (const ULONG flags : forms)
     {
         rename.info.Flags = flags;
-        status = ::NtSetInformationFile(file_.get(), &io, &rename, sizeof(rename), kFileRenameInformationEx);
+        status = ::NtSetInformationFile(file_.get(), &io, &rename, sizeof(rename),
+                                        NewerInformationClass(kFileRenameInformationEx));
         if (!Unsupported(status))
             break;
     }

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <cstring>
+
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE apc, PVOID apcContext,
                                                PIO_STATUS_BLOCK io, PVOID information, ULONG length,
                                                FILE_INFORMATION_CLASS kind, BOOLEAN singleEntry, PUNICODE_STRING mask,
@@ -30,8 +32,18 @@ struct NtRenameInformation
     WCHAR FileName[1];
 };
 
+// An information class newer than the enumeration MinGW-w64 declares (its values end below
+// it), carried in the enumeration's own representation.
+inline FILE_INFORMATION_CLASS NewerInformationClass(int value) noexcept
+{
+    static_assert(sizeof(FILE_INFORMATION_CLASS) == sizeof(int), "an enumeration of int");
+    FILE_INFORMATION_CLASS kind;
+    std::memcpy(&kind, &value, sizeof(kind));
+    return kind;
+}
+
 // Windows 10 1709 and later; the read-only flag from 1809 on.
-constexpr FILE_INFORMATION_CLASS kFileRenameInformationEx = static_cast<FILE_INFORMATION_CLASS>(65);
+constexpr int kFileRenameInformationEx = 65;
 constexpr ULONG kRenameReplaceIfExists = 0x1;
 constexpr ULONG kRenamePosixSemantics = 0x2;
 constexpr ULONG kRenameIgnoreReadOnly = 0x40;
