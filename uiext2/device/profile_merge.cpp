@@ -152,8 +152,8 @@ private:
     bool open_ = false;
 };
 
-void Merge(std::string_view base, std::string_view edited, std::string_view current, std::string& merged,
-           LeadByteTest isLeadByte)
+std::size_t Merge(std::string_view base, std::string_view edited, std::string_view current, std::string& merged,
+                  LeadByteTest isLeadByte)
 {
     const Profile before = Parse(base, isLeadByte);
     const Profile after = Parse(edited, isLeadByte);
@@ -185,6 +185,7 @@ void Merge(std::string_view base, std::string_view edited, std::string_view curr
     std::map<std::size_t, std::vector<const Line*>> added; // after that line of `now`
     std::vector<std::vector<const Line*>> newSections;     // in `edited`'s order
     std::map<std::string, std::size_t> newSectionAt;
+    std::size_t changed = 0;
     for (const Line& line : after.lines) // in `edited`'s order
     {
         if (line.kind != Kind::Key || afterKeys.at(line.id) != &line)
@@ -192,6 +193,7 @@ void Merge(std::string_view base, std::string_view edited, std::string_view curr
         const auto was = beforeKeys.find(line.id);
         if (was != beforeKeys.end() && was->second->value == line.value)
             continue;
+        ++changed;
         const std::string& section = after.sections[static_cast<std::size_t>(line.section)];
         if (const auto at = nowKey.find(line.id); at != nowKey.end())
         {
@@ -263,16 +265,19 @@ void Merge(std::string_view base, std::string_view edited, std::string_view curr
         for (const Line* key : keys)
             out.AddKey(key->name, key->value);
     }
+    return changed + removed.size();
 }
 
 } // namespace
 
 bool MergeProfileChanges(std::string_view base, std::string_view edited, std::string_view current, std::string& merged,
-                         LeadByteTest isLeadByte) noexcept
+                         LeadByteTest isLeadByte, std::size_t* changedKeys) noexcept
 {
     try
     {
-        Merge(base, edited, current, merged, isLeadByte);
+        const std::size_t changed = Merge(base, edited, current, merged, isLeadByte);
+        if (changedKeys)
+            *changedKeys = changed;
         return true;
     }
     catch (...) // std::bad_alloc: nothing else is thrown here

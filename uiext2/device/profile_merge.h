@@ -26,8 +26,9 @@ namespace uiext2
 // added lines take the line end `current` uses (CRLF by default). Comments (';'), lines
 // that are neither a section nor a key, and lines before the first section are never
 // changed.
+// `changedKeys`, when given, gets the number of keys `edited` added, changed or removed.
 // False, with `merged` unspecified, only when memory runs out.
 bool MergeProfileChanges(std::string_view base, std::string_view edited, std::string_view current, std::string& merged,
-                         LeadByteTest isLeadByte = nullptr) noexcept;
+                         LeadByteTest isLeadByte = nullptr, std::size_t* changedKeys = nullptr) noexcept;
 
 } // namespace uiext2

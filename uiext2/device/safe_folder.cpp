@@ -2,6 +2,7 @@
 // to a held folder handle.
 #include "device/safe_folder.h"
 
+#include "com/trace_events.h"
 #include "device/path_rules.h"
 #include "platform/nt_file.h"
 
@@ -111,14 +112,14 @@ DWORD OpenOwnFile(const OwnFolder& folder, const char* name, ACCESS_MASK access,
     const DWORD error =
         ErrorOf(OpenRelative(folder.handle(), wide, access, share, FILE_OPEN, FILE_NON_DIRECTORY_FILE, file));
     if (error != ERROR_SUCCESS)
-        return error;
+        return trace::OpenRefused(error, full, false);
     // The standard record, not GetFileInformationByHandle: that one also asks for the
     // volume's serial number, which Wine finds only by looking the mount point up.
     FILE_STANDARD_INFO standard = {};
     if (!AttributesFit(file.get(), 0, kNotPlainFile) ||
         !::GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof(standard)) ||
         standard.NumberOfLinks != 1 || standard.Directory || !NameIs(file.get(), full))
-        return kErrorNotOurs;
+        return trace::FileNotOurs(file.get(), full);
     out = std::move(file);
     return ERROR_SUCCESS;
 }
@@ -219,10 +220,10 @@ DWORD OwnFolder::Hold(const OwnFolder& parent, const char* name, ULONG dispositi
     const DWORD error = ErrorOf(
         OpenRelative(parent.handle(), wide, access, kShareAllButDelete, disposition, FILE_DIRECTORY_FILE, handle));
     if (error != ERROR_SUCCESS)
-        return error;
+        return trace::OpenRefused(error, full, true);
     if (!AttributesFit(handle.get(), FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_REPARSE_POINT) ||
         !NameIs(handle.get(), full))
-        return kErrorNotOurs;
+        return trace::FolderNotOurs(handle.get(), full);
     std::wmemcpy(volumeName_, full, MAX_PATH);
     handle_ = std::move(handle);
     return ERROR_SUCCESS;
@@ -513,7 +514,7 @@ bool DeleteOwnEntry(const OwnFolder& folder, const char* name) noexcept
     return folder.held() && Wide(name, wide) && JoinName(folder.volumeName(), wide, full) &&
            NT_SUCCESS(
                OpenRelative(folder.handle(), wide, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, entry)) &&
-           NameIs(entry.get(), full) && Dispose(entry.get());
+           trace::NameHeld(NameIs(entry.get(), full), full) && Dispose(entry.get());
 }
 
 } // namespace uiext2

@@ -6,6 +6,7 @@
 
 #include "com/activation_context.h"
 #include "com/module.h"
+#include "com/trace_events.h"
 #include "crypto/password_cipher.h"
 #include "device/bound_device.h"
 #include "pages/language.h"
@@ -76,7 +77,7 @@ void ReadText(HWND dialog, const char* key, char* text, DWORD size) noexcept
 
 void Write(const char* file, const char* section, const char* key, const char* text) noexcept
 {
-    ::WritePrivateProfileStringA(section, key, text, file);
+    trace::KeyWritten(::WritePrivateProfileStringA(section, key, text, file));
 }
 
 // The scratch area the password cipher wipes and releases; null when memory is short, and
@@ -253,6 +254,7 @@ void SaveLevel(HWND dialog, const char* file, int edit, const char* key) noexcep
 // folder is not plainly ours, or its file cannot be read as ours, nothing is written.
 DWORD SaveOnce(HWND dialog, const BoundDevice& device) noexcept
 {
+    trace::KeysBegin();
     SettingsFileEdit edit(device.files);
     const char* file = edit.path();
     if (!file)
@@ -378,6 +380,7 @@ INT_PTR CALLBACK SettingsPageProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         {
             // PSNRET_NOERROR only once the new file is in place.
             const DWORD error = Save(dialog);
+            trace::Applied(error, ReasonOf(error));
             if (error != ERROR_SUCCESS)
                 TellNotSaved(dialog, error);
             ::SetWindowLongPtrA(dialog, DWLP_MSGRESULT,

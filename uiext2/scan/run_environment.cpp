@@ -1,6 +1,7 @@
 // The run values, staging copies and image drop folder of a scan run.
 #include "scan/run_environment.h"
 
+#include "com/trace_events.h"
 #include "device/path_rules.h"
 #include "device/profile_merge.h"
 #include "device/safe_folder.h"
@@ -118,17 +119,19 @@ bool StagingCopies::CopyOut(const DeviceFilesRecord& device) noexcept
     return true;
 }
 
-void StagingCopies::CopyBack() noexcept
+ULONG StagingCopies::CopyBack() noexcept
 {
+    ULONG keys = 0;
     for (int i = 0; i < kFiles; ++i)
     {
         FileBytes edited;
         if (copied_[i] && ReadOwnFile(staging_, kStagedFiles[i], edited) && View(edited) != View(handed_[i]))
-            MergeBack(i, edited);
+            keys += MergeBack(i, edited);
     }
+    return keys;
 }
 
-void StagingCopies::MergeBack(int file, const FileBytes& edited) noexcept
+ULONG StagingCopies::MergeBack(int file, const FileBytes& edited) noexcept
 {
     // The device's file as it is now, read afresh: the Settings page may have written it
     // during the run. Only a file that is not there starts empty (the companion's additions
@@ -138,17 +141,17 @@ void StagingCopies::MergeBack(int file, const FileBytes& edited) noexcept
     DWORD error = ERROR_SUCCESS;
     const bool present = ReadOwnFile(device_.device, name, current, &error);
     if (!present && error != ERROR_FILE_NOT_FOUND)
-        return;
+        return trace::CopyRefused(name, error);
     std::string merged;
     FileBytes result;
-    if (!MergeProfileChanges(View(handed_[file]), View(edited), View(current), merged, IsLeadByte) ||
+    std::size_t keys = 0;
+    if (!MergeProfileChanges(View(handed_[file]), View(edited), View(current), merged, IsLeadByte, &keys) ||
         merged == View(current) || !result.Assign(merged.data(), static_cast<DWORD>(merged.size())))
-        return;
+        return 0;
     // A file that appeared since it was found missing is not replaced: its keys stay.
-    if (present)
-        ReplaceOwnFile(device_.device, name, result);
-    else
-        PlaceNewOwnFile(device_.device, name, result);
+    const DWORD placed = present ? (ReplaceOwnFile(device_.device, name, result, &error) ? ERROR_SUCCESS : error)
+                                 : PlaceNewOwnFile(device_.device, name, result);
+    return placed == ERROR_SUCCESS ? static_cast<ULONG>(keys) : trace::CopyRefused(name, placed);
 }
 
 bool ImageDropFolder::Create() noexcept
@@ -180,6 +183,7 @@ void ImageDropFolder::Empty() noexcept
         }
     }
     list.reset();
+    trace::DropFolderEmptied(drop_.handle(), visited < kMaxDropDeletions ? visited : kMaxDropDeletions);
     drop_.RemoveIfEmpty(vendor_);
 }
 

@@ -37,11 +37,11 @@ public:
     // page applied meanwhile stays, except a key the companion changed too, where the
     // companion's value is the later word. A copy left from an earlier run, of another
     // device perhaps, never comes back; a device file that is there but cannot be read as
-    // ours is left as it is.
-    void CopyBack() noexcept;
+    // ours is left as it is. The number of keys that went into the device's files.
+    ULONG CopyBack() noexcept;
 
 private:
-    void MergeBack(int file, const FileBytes& edited) noexcept;
+    ULONG MergeBack(int file, const FileBytes& edited) noexcept;
 
     static constexpr int kFiles = 3;
     HeldDeviceFolder device_;

@@ -3,6 +3,7 @@
 #include "scan/scan_run.h"
 
 #include "com/module.h"
+#include "com/trace_events.h"
 #include "device/device_identity.h"
 #include "device/path_rules.h"
 #include "device/settings_store.h"
@@ -61,7 +62,7 @@ public:
         // none of them and has nothing to clean up.
         HRESULT hr = pipe_.Create();
         if (FAILED(hr))
-            return hr;
+            return trace::RunEnded(hr, 0);
 
         PrepareDevice();
         PublishRunValues();
@@ -70,6 +71,7 @@ public:
         dropFolder_.Create();
 
         hr = Launch();
+        trace::CompanionStarted(hr, companion_.process());
         if (SUCCEEDED(hr))
         {
             hr = pipe_.WaitForClient(companion_.process(), wait_);
@@ -79,7 +81,7 @@ public:
                 hr = S_OK;
         }
         CleanUp();
-        return SUCCEEDED(hr) ? Result() : hr;
+        return trace::RunEnded(SUCCEEDED(hr) ? Result() : hr, record_.Saved());
     }
 
 private:
@@ -87,9 +89,10 @@ private:
     // cannot name a folder still gets its scan, without settings.
     void PrepareDevice() noexcept
     {
-        DeviceIdentity identity;
-        if (FAILED(ReadDeviceIdentity(root_.Get(), identity)) || !IsSafeDeviceName(identity.deviceName) ||
-            !SetDeviceFiles(identity.deviceName, files_))
+        DeviceIdentity identity{};
+        const HRESULT read = ReadDeviceIdentity(root_.Get(), identity);
+        trace::RunBegun(identity.deviceName); // empty when it could not be read
+        if (FAILED(read) || !IsSafeDeviceName(identity.deviceName) || !SetDeviceFiles(identity.deviceName, files_))
             return;
         deviceKnown_ = true;
         ProvisionDeviceFolder(identity.deviceName, identity.modelName);
@@ -153,7 +156,7 @@ private:
     {
         DWORD message = 0;
         // A companion that exits ends the run as a cancelled scan, whoever holds the pipe.
-        while (pipe_.ReadMessage(companion_.process(), wait_, message) && message == kItemsReady)
+        while (pipe_.ReadMessage(companion_.process(), wait_, message) && trace::PipeMessage(message) == kItemsReady)
             TransferWaitingItems(root_.Get(), record_);
     }
 
@@ -179,8 +182,9 @@ private:
         // the staging copies and the drop folder until both are done with. (A client that
         // opens the name meanwhile is refused as busy: nobody is listening.)
         pipe_.Disconnect();
+        const trace::CompanionWatch watch(companion_.process());
         companion_.reset();
-        staging_.CopyBack();
+        trace::HandOff(staging_.CopyBack(), watch);
         dropFolder_.Empty();
         runValues_.Delete();
         pipe_.Close();
@@ -207,7 +211,7 @@ HRESULT RunScanDialog(DEVICEDIALOGDATA2* data) noexcept
         return E_INVALIDARG;
     UniqueMutex guard;
     if (!EnterRun(guard))
-        return S_FALSE;
+        return trace::RunEnded(S_FALSE, 0);
     // The host may ask DllCanUnloadNow from a message handler during the run, after the
     // application released the extension object: the code of the run must stay.
     const ModuleLock lock;
