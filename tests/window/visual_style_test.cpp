@@ -1,6 +1,7 @@
 // The system's look on the pages: the activation context each page is made in, the common
 // controls a version-6 host gets, and the About page under a high-contrast theme.
 #include "dll_host.h"
+#include "import_patch.h"
 #include "properties_host.h"
 #include "sheet_harness.h"
 #include "support/activation_scope.h"
@@ -148,56 +149,6 @@ BOOL WINAPI ReportHighContrast(UINT action, UINT param, PVOID data, UINT flags)
     return TRUE;
 }
 
-// One import of a module pointed elsewhere for the life of the object.
-class ImportPatch
-{
-public:
-    ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement)
-    {
-        auto* base = reinterpret_cast<unsigned char*>(module);
-        const auto* nt =
-            reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-             entry->Name && !slot_; ++entry)
-        {
-            if (::_stricmp(reinterpret_cast<const char*>(base + entry->Name), dll) != 0)
-                continue;
-            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
-            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
-            for (; names->u1.AddressOfData && !slot_; ++names, ++slots)
-                if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) &&
-                    std::strcmp(reinterpret_cast<const char*>(
-                                    reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name),
-                                function) == 0)
-                    slot_ = reinterpret_cast<void**>(&slots->u1.Function);
-        }
-        if (slot_)
-            original_ = Swap(replacement);
-    }
-    ~ImportPatch()
-    {
-        if (slot_)
-            Swap(original_);
-    }
-    ImportPatch(const ImportPatch&) = delete;
-    ImportPatch& operator=(const ImportPatch&) = delete;
-    bool ok() const { return slot_ != nullptr; }
-
-private:
-    void* Swap(void* target)
-    {
-        DWORD protection = 0;
-        ::VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &protection);
-        void* before = *slot_;
-        *slot_ = target;
-        ::VirtualProtect(slot_, sizeof(void*), protection, &protection);
-        return before;
-    }
-    void** slot_ = nullptr;
-    void* original_ = nullptr;
-};
-
 // Two system colours changed for the life of the object, as a high-contrast theme sets them.
 class SystemColors
 {
@@ -221,8 +172,8 @@ private:
 // the setting or the system colours change, and shows the logo again once it is off.
 TEST(VisualStyle, AboutPageTakesTheHighContrastColours)
 {
-    ImportPatch patch(testhost::Dll().module, "user32.dll", "SystemParametersInfoA",
-                      reinterpret_cast<void*>(&ReportHighContrast));
+    uiext2_test::ImportPatch patch(testhost::Dll().module, "user32.dll", "SystemParametersInfoA",
+                                   reinterpret_cast<void*>(&ReportHighContrast));
     ASSERT_TRUE(patch.ok());
     const COLORREF window = RGB(0, 0, 0), text = RGB(255, 255, 0); // a black high-contrast theme
     SystemColors colors(window, text);

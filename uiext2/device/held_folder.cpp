@@ -1,6 +1,8 @@
 // Our folders, each opened on the entry itself relative to its parent's held handle.
 #include "device/held_folder.h"
 
+#include "com/trace_events.h"
+
 #include "device/entry_access.h"
 #include "device/path_rules.h"
 
@@ -56,12 +58,12 @@ DWORD OwnFolder::Hold(const OwnFolder& parent, ULONG disposition, ACCESS_MASK ac
     const DWORD error = ErrorOf(
         OpenRelative(parent.handle(), name_, access, kShareAllButDelete, disposition, FILE_DIRECTORY_FILE, handle));
     if (error != ERROR_SUCCESS)
-        return error;
+        return trace::OpenRefused(error, name_, true);
     FILE_ATTRIBUTE_TAG_INFO tag = {};
     if (!::GetFileInformationByHandleEx(handle.get(), FileAttributeTagInfo, &tag, sizeof(tag)) ||
         (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || IsLink(tag) ||
         !IsEntryItself(parent, name_, handle.get()) || !HandleName(handle.get(), volumeName_))
-        return kErrorNotOurs;
+        return trace::FolderNotOurs(handle.get(), name_);
     handle_ = std::move(handle);
     return ERROR_SUCCESS;
 }

@@ -1,6 +1,8 @@
 // Files of ours, opened and read relative to a held folder handle.
 #include "device/own_file.h"
 
+#include "com/trace_events.h"
+
 #include <cstring>
 
 namespace uiext2
@@ -86,11 +88,11 @@ DWORD OpenOwnFile(const OwnFolder& folder, const char* name, ACCESS_MASK access,
     UniqueFile file;
     DWORD error = ErrorOf(OpenRelative(folder.handle(), wide, access, share, FILE_OPEN, FILE_NON_DIRECTORY_FILE, file));
     if (error != ERROR_SUCCESS)
-        return error;
+        return trace::OpenRefused(error, wide, false);
     FILE_ATTRIBUTE_TAG_INFO tag = {};
     if (!::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof(tag)) || IsLink(tag) ||
         (tag.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
-        return kErrorNotOurs;
+        return trace::FileNotOurs(file.get(), wide);
     if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
     {
         // Opened as the reparse point, the filter that keeps its data is passed by: open it
@@ -102,7 +104,7 @@ DWORD OpenOwnFile(const OwnFolder& folder, const char* name, ACCESS_MASK access,
         if (error != ERROR_SUCCESS)
             return error;
         if (number == 0 || FileNumber(served.get()) != number)
-            return kErrorNotOurs;
+            return trace::FileNotOurs(served.get(), wide);
         file = std::move(served);
     }
     // The standard record, not GetFileInformationByHandle: that one also asks for the
@@ -110,7 +112,7 @@ DWORD OpenOwnFile(const OwnFolder& folder, const char* name, ACCESS_MASK access,
     FILE_STANDARD_INFO standard = {};
     if (!::GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof(standard)) ||
         standard.NumberOfLinks != 1 || standard.Directory || !IsEntryItself(folder, wide, file.get()))
-        return kErrorNotOurs;
+        return trace::FileNotOurs(file.get(), wide);
     if (identity && (error = IdentityFrom(file.get(), *identity)) != ERROR_SUCCESS)
         return error;
     out = std::move(file);
@@ -161,7 +163,7 @@ DWORD DeleteOwnEntry(const OwnFolder& folder, const char* name) noexcept
     // The name check matters where the flag does not keep the handle on a link entry: Wine
     // opens a Unix symbolic link's target, and deleting through that handle would delete
     // the target.
-    if (!IsEntryItself(folder, wide, entry.get()))
+    if (!trace::NameHeld(IsEntryItself(folder, wide, entry.get()), wide))
         return kErrorNotOurs;
     return Dispose(entry.get()) ? ERROR_SUCCESS : ::GetLastError();
 }

@@ -4,6 +4,7 @@
 
 #include "com/activation_context.h"
 #include "com/module.h"
+#include "com/trace_events.h"
 #include "pages/about_page.h"
 #include "pages/language.h"
 #include "pages/settings_page.h"
@@ -76,6 +77,7 @@ HRESULT OfferPages(const PageOwner* owner, LPFNADDPROPSHEETPAGE addPage, LPARAM 
     const LanguageRow& row = LanguageTable(LanguageCode()); // one language for both pages
     const bool settings = OfferPage(owner, row.settingsTemplate, SettingsPageProc, addPage, lParam);
     const bool about = OfferPage(owner, row.aboutTemplate, AboutPageProc, addPage, lParam);
+    trace::SheetPages(settings, about, row.resourceLanguage);
     return settings || about ? S_OK : E_FAIL;
 }
 

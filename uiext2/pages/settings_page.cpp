@@ -6,6 +6,7 @@
 
 #include "com/activation_context.h"
 #include "com/module.h"
+#include "com/trace_events.h"
 #include "crypto/password_cipher.h"
 #include "device/bound_device.h"
 #include "device/settings_store.h"
@@ -316,7 +317,9 @@ INT_PTR CALLBACK SettingsPageProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         {
             // PSNRET_NOERROR only once the new file is in place, or when nothing changed.
             const BoundDevice* device = PageDevice(dialog);
-            const DWORD error = device ? SaveSettings(dialog, device->folders) : ERROR_PATH_NOT_FOUND;
+            size_t written = 0;
+            const DWORD error = device ? SaveSettings(dialog, device->folders, &written) : ERROR_PATH_NOT_FOUND;
+            trace::Applied(error, ReasonOf(error), written);
             if (error != ERROR_SUCCESS)
                 TellNotSaved(dialog, error);
             ::SetWindowLongPtrA(dialog, DWLP_MSGRESULT,

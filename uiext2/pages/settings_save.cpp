@@ -86,9 +86,11 @@ void SettingsText(std::string_view file, const char* section, const char* key, c
     ::SecureZeroMemory(&value[0], value.size());
 }
 
-DWORD SaveSettings(HWND dialog, const DeviceFolders& folders) noexcept
+DWORD SaveSettings(HWND dialog, const DeviceFolders& folders, size_t* written) noexcept
 {
     const unsigned changed = Changes(dialog);
+    if (written)
+        *written = 0;
     if (changed == 0)
         return ERROR_SUCCESS; // OK on an untouched page: nothing to write, nothing to fail
 
@@ -127,7 +129,7 @@ DWORD SaveSettings(HWND dialog, const DeviceFolders& folders) noexcept
         keys[count++] = {kAuthentication, "Password", password, passwordChanged};
     keys[count++] = {kAuthentication, "Account", account ? "1" : "0", (changed & kChangedAccount) != 0};
     keys[count++] = {kAuthentication, "ID", id, (changed & (kChangedAccount | kChangedId)) != 0};
-    const DWORD error = WriteSettingsKeys(folders, keys, count);
+    const DWORD error = WriteSettingsKeys(folders, keys, count, written);
     ::SecureZeroMemory(password, sizeof(password));
     if (error == ERROR_SUCCESS)
     {

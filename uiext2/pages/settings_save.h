@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string_view>
 
 namespace uiext2
@@ -35,7 +36,8 @@ void SettingsText(std::string_view file, const char* section, const char* key, c
 
 // Writes the keys whose controls the user changed, and any of the eight that the file lacks,
 // through the one update of a settings file; nothing at all when the user changed nothing.
-// ERROR_SUCCESS once they are in place, else why not.
-DWORD SaveSettings(HWND dialog, const DeviceFolders& folders) noexcept;
+// ERROR_SUCCESS once they are in place, else why not; `written` (when given) receives the
+// number of keys written.
+DWORD SaveSettings(HWND dialog, const DeviceFolders& folders, size_t* written = nullptr) noexcept;
 
 } // namespace uiext2

@@ -1,6 +1,7 @@
 // The companion program's pipe.
 #include "scan/companion_pipe.h"
 
+#include "com/trace_events.h"
 #include "scan/scan_names.h"
 #include "support/hresult.h"
 
@@ -135,7 +136,7 @@ HRESULT CompanionPipe::WaitForClient(HANDLE companion, ModalWait& wait) noexcept
     for (;;)
     {
         const HRESULT hr = Connect(companion, wait);
-        if (hr != S_OK || ClientIs(companion))
+        if (hr != S_OK || trace::PipeClient(pipe_.get(), ClientIs(companion)))
             return hr;
         ::DisconnectNamedPipe(pipe_.get());
     }

@@ -1,6 +1,7 @@
 // One item's download into a file.
 #include "scan/item_transfer.h"
 
+#include "com/trace_events.h"
 #include "scan/file_stream.h"
 #include "scan/stream_transfer_callback.h"
 #include "support/hresult.h"
@@ -54,6 +55,43 @@ HRESULT Download(IWiaTransfer* transfer, ComPtr<IStream> stream) noexcept
     return hr;
 }
 
+// TransferItem's work: `unique` gets the file's path, `bytes` its size (for the trace).
+HRESULT SaveItem(ScanRecord& record, IWiaItem2* item, wchar_t (&unique)[kTransferPathCapacity],
+                 ULONGLONG& bytes) noexcept
+{
+    RETURN_HR_IF(E_INVALIDARG, !item);
+    // Without a slot the file would be written for nobody.
+    RETURN_HR_IF(E_OUTOFMEMORY, !record.HasRoom());
+
+    ComPtr<IWiaTransfer> transfer;
+    RETURN_IF_FAILED(item->QueryInterface(IID_IWiaTransfer, reinterpret_cast<void**>(transfer.GetAddressOf())));
+
+    wchar_t built[kTransferPathCapacity];
+    RETURN_IF_FAILED(
+        ComposeTargetPath(record.Folder(), record.BaseName(), ExtensionForFormat(ItemFormat(item)), built));
+    ComPtr<FileStream> file;
+    RETURN_IF_FAILED(record.Numbering().CreateNext(built, unique, file));
+
+    // The download gets a reference of its own; ours ends the file's use when the download
+    // returns, whether or not the driver has let go of the stream.
+    HRESULT hr = Download(transfer.Get(), file);
+    if (FAILED(hr))
+    {
+        // Nobody is told of a failed page's file, so nobody else would remove it. One that
+        // stays is the page's failure: the application may find it there.
+        const HRESULT removed = file->Discard();
+        return FAILED(removed) ? removed : hr;
+    }
+    bytes = trace::StreamBytes(file.Get());
+    // A page that cannot be kept goes: it is not recorded.
+    const HRESULT kept = file->Keep();
+    if (FAILED(kept))
+        return kept;
+    // A path that cannot be allocated is recorded as an empty text: the file exists.
+    record.Record(::SysAllocString(unique), item);
+    return hr;
+}
+
 } // namespace
 
 HRESULT BoundedAppend(wchar_t* buffer, const wchar_t* text) noexcept
@@ -92,36 +130,11 @@ const wchar_t* ExtensionForFormat(const GUID& format) noexcept
 
 HRESULT TransferItem(ScanRecord& record, IWiaItem2* item) noexcept
 {
-    RETURN_HR_IF(E_INVALIDARG, !item);
-    // Without a slot the file would be written for nobody.
-    RETURN_HR_IF(E_OUTOFMEMORY, !record.HasRoom());
-
-    ComPtr<IWiaTransfer> transfer;
-    RETURN_IF_FAILED(item->QueryInterface(IID_IWiaTransfer, reinterpret_cast<void**>(transfer.GetAddressOf())));
-
-    wchar_t built[kTransferPathCapacity];
-    RETURN_IF_FAILED(
-        ComposeTargetPath(record.Folder(), record.BaseName(), ExtensionForFormat(ItemFormat(item)), built));
-    wchar_t unique[kTransferPathCapacity];
-    ComPtr<FileStream> file;
-    RETURN_IF_FAILED(record.Numbering().CreateNext(built, unique, file));
-
-    // The download gets a reference of its own; ours ends the file's use when the download
-    // returns, whether or not the driver has let go of the stream.
-    HRESULT hr = Download(transfer.Get(), file);
-    if (FAILED(hr))
-    {
-        // Nobody is told of a failed page's file, so nobody else would remove it. One that
-        // stays is the page's failure: the application may find it there.
-        const HRESULT removed = file->Discard();
-        return FAILED(removed) ? removed : hr;
-    }
-    // A page that cannot be kept goes: it is not recorded.
-    const HRESULT kept = file->Keep();
-    if (FAILED(kept))
-        return kept;
-    // A path that cannot be allocated is recorded as an empty text: the file exists.
-    record.Record(::SysAllocString(unique), item);
+    const ULONGLONG started = trace::PageClock();
+    wchar_t unique[kTransferPathCapacity] = {};
+    ULONGLONG bytes = 0;
+    const HRESULT hr = SaveItem(record, item, unique, bytes);
+    trace::Page(started, bytes, hr, unique);
     return hr;
 }
 

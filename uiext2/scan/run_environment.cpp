@@ -1,6 +1,8 @@
 // The run values and image drop folder of a scan run.
 #include "scan/run_environment.h"
 
+#include "com/trace_events.h"
+
 #include "device/path_rules.h"
 #include "device/own_file.h"
 #include "scan/scan_names.h"
@@ -102,6 +104,7 @@ void ImageDropFolder::Empty() noexcept
         }
     }
     list.reset();
+    trace::DropFolderEmptied(drop.handle(), visited < kMaxDropDeletions ? visited : kMaxDropDeletions);
     folders_->RemoveDropIfEmpty();
 }
 

@@ -3,6 +3,7 @@
 #include "scan/scan_run.h"
 
 #include "com/module.h"
+#include "com/trace_events.h"
 #include "device/device_identity.h"
 #include "device/path_rules.h"
 #include "device/settings_store.h"
@@ -64,7 +65,7 @@ public:
         // none of them and has nothing to clean up.
         HRESULT hr = pipe_.Create();
         if (FAILED(hr))
-            return hr;
+            return trace::RunEnded(hr, 0);
 
         PrepareDevice();
         PublishRunValues();
@@ -73,6 +74,7 @@ public:
         // The companion starts only once every copy it finds is this device's.
         const DWORD handOff = staging_.CopyOut(folders_);
         hr = handOff == ERROR_SUCCESS ? Launch() : HRESULT_FROM_WIN32(handOff);
+        trace::CompanionStarted(hr, companion_.process());
         if (SUCCEEDED(hr))
         {
             hr = pipe_.WaitForClient(companion_.process(), wait_);
@@ -82,7 +84,7 @@ public:
                 hr = S_OK;
         }
         CleanUp();
-        return SUCCEEDED(hr) ? Result() : hr;
+        return trace::RunEnded(SUCCEEDED(hr) ? Result() : hr, record_.Saved());
     }
 
 private:
@@ -90,9 +92,10 @@ private:
     // device whose name cannot name a folder still gets its scan, without settings.
     void PrepareDevice() noexcept
     {
-        DeviceIdentity identity;
-        if (FAILED(ReadDeviceIdentity(root_.Get(), identity)) || !IsSafeDeviceName(identity.deviceName) ||
-            !folders_.OpenDevice(identity.deviceName, true))
+        DeviceIdentity identity{};
+        const HRESULT read = ReadDeviceIdentity(root_.Get(), identity);
+        trace::RunBegun(identity.deviceName); // empty when it could not be read
+        if (FAILED(read) || !IsSafeDeviceName(identity.deviceName) || !folders_.OpenDevice(identity.deviceName, true))
             return;
         ProvisionDeviceFolder(folders_, identity.modelName);
         MigrateScannerAddress(folders_);
@@ -176,7 +179,7 @@ private:
     {
         DWORD message = 0;
         // A companion that exits ends the run as a cancelled scan, whoever holds the pipe.
-        while (pipe_.ReadMessage(companion_.process(), wait_, message) && message == kItemsReady)
+        while (pipe_.ReadMessage(companion_.process(), wait_, message) && trace::PipeMessage(message) == kItemsReady)
             TransferWaitingItems(root_.Get(), record_);
     }
 
@@ -214,9 +217,10 @@ private:
         // the staging copies and the drop folder until both are done with. (A client that
         // opens the name meanwhile is refused as busy: nobody is listening.)
         pipe_.Disconnect();
+        const trace::CompanionWatch watch(companion_.process());
         AwaitCompanionExit();
         companion_.reset();
-        staging_.CopyBack();
+        trace::HandOff(static_cast<ULONG>(staging_.CopyBack()), watch);
         dropFolder_.Empty();
         runValues_.Delete();
         pipe_.Close();
@@ -242,7 +246,7 @@ HRESULT RunScanDialog(DEVICEDIALOGDATA2* data) noexcept
         return E_INVALIDARG;
     UniqueMutex guard;
     if (!EnterRun(guard))
-        return S_FALSE;
+        return trace::RunEnded(S_FALSE, 0);
     // The host may ask DllCanUnloadNow from a message handler during the run, after the
     // application released the extension object: the code of the run must stay.
     const ModuleLock lock;

@@ -1,6 +1,8 @@
 // Staging copies out before the companion starts, and key by key back after it has gone.
 #include "scan/staging_copies.h"
 
+#include "com/trace_events.h"
+
 #include "device/file_update.h"
 #include "device/path_rules.h"
 #include "device/profile_merge.h"
@@ -115,7 +117,8 @@ DWORD StagingCopies::CopyOut(DeviceFolders& folders) noexcept
             folders.deviceHeld() &&
             Retrying([&] { return ReadOwnFile(folders.device(), kStagedFiles[i], bytes, &error) ? 0 : error; }) ==
                 ERROR_SUCCESS;
-        error = handed ? PlaceCopy(folders.staging(), kStagedFiles[i], bytes) : ERROR_FILE_NOT_FOUND;
+        if (handed)
+            error = PlaceCopy(folders.staging(), kStagedFiles[i], bytes);
         if (error == ERROR_SUCCESS)
         {
             copied_[i] = true;
@@ -126,6 +129,7 @@ DWORD StagingCopies::CopyOut(DeviceFolders& folders) noexcept
         if (handed && Passing(error))
             return error;
         // No copy at all rather than a stale one, of another device or another user.
+        trace::CopyRefused(kStagedFiles[i], error);
         const DWORD removed = RemoveCopy(folders.staging(), kStagedFiles[i]);
         if (removed != ERROR_SUCCESS)
             return handed ? error : removed;
@@ -155,8 +159,8 @@ size_t StagingCopies::CopyBack() noexcept
             IsBlankProfile(View(edited)) || View(edited) == View(handed_[i]))
             continue;
         MergeChange change(handed_[i], edited);
-        if (UpdateOwnFile(folders_->device(), kStagedFiles[i], &folders_->lock(), change) == ERROR_SUCCESS)
-            changed += change.changed();
+        error = UpdateOwnFile(folders_->device(), kStagedFiles[i], &folders_->lock(), change);
+        changed += error == ERROR_SUCCESS ? change.changed() : trace::CopyRefused(kStagedFiles[i], error);
     }
     HandOffRecord::Clear();
     return changed;
