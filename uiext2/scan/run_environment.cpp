@@ -1,6 +1,7 @@
 // The run values, staging copies and image drop folder of a scan run.
 #include "scan/run_environment.h"
 
+#include "device/folder_entries.h"
 #include "device/path_rules.h"
 #include "device/profile_merge.h"
 #include "device/safe_folder.h"
@@ -40,25 +41,14 @@ void SetText(HKEY key, const char* name, const char* text) noexcept
 }
 
 // "image.*" as the search pattern read it: "image" with any extension, or none.
-bool IsDropEntry(const FILE_FULL_DIR_INFO& entry) noexcept
+bool IsDropEntry(const ListedEntry& entry) noexcept
 {
     constexpr wchar_t kStem[] = L"image";
     constexpr int kStemLength = 5;
-    const int length = static_cast<int>(entry.FileNameLength / sizeof(wchar_t));
+    const int length = entry.nameBytes / static_cast<int>(sizeof(wchar_t));
     return length >= kStemLength &&
-           ::CompareStringOrdinal(entry.FileName, kStemLength, kStem, kStemLength, TRUE) == CSTR_EQUAL &&
-           (length == kStemLength || entry.FileName[kStemLength] == L'.');
-}
-
-void DeleteDropEntry(const OwnFolder& drop, const FILE_FULL_DIR_INFO& entry) noexcept
-{
-    char name[MAX_PATH];
-    const int length = static_cast<int>(entry.FileNameLength / sizeof(wchar_t));
-    const int bytes = ::WideCharToMultiByte(CP_ACP, 0, entry.FileName, length, name, MAX_PATH - 1, nullptr, nullptr);
-    if (bytes <= 0)
-        return;
-    name[bytes] = '\0';
-    DeleteOwnEntry(drop, name);
+           ::CompareStringOrdinal(entry.name, kStemLength, kStem, kStemLength, TRUE) == CSTR_EQUAL &&
+           (length == kStemLength || entry.name[kStemLength] == L'.');
 }
 
 constexpr const char* kStagedFiles[] = {kSettingsFileName, kScannerListFileName, kPageLogFileName};
@@ -158,28 +148,22 @@ bool ImageDropFolder::Create() noexcept
 
 void ImageDropFolder::Empty() noexcept
 {
-    // Listed through the held handle, so the entries are those of the folder we checked.
-    constexpr DWORD kListBytes = 64 * 1024;
-    UniqueLocal list(::LocalAlloc(LMEM_FIXED, kListBytes));
-    int visited = 0;
-    for (FILE_INFO_BY_HANDLE_CLASS kind = FileFullDirectoryRestartInfo;
-         list && drop_.held() && visited < kMaxDropDeletions &&
-         ::GetFileInformationByHandleEx(drop_.handle(), kind, list.get(), kListBytes);
-         kind = FileFullDirectoryInfo)
+    // Listed through the held handle, so the entries are those of the folder we checked,
+    // and each deleted by the wide name it was listed with.
+    if (drop_.held())
     {
-        const BYTE* at = static_cast<const BYTE*>(list.get());
-        for (;;)
+        FolderListing listing(drop_.handle());
+        EntryDeleter deleter(drop_.handle(), ProofFor(drop_.handle()));
+        ListedEntry entry;
+        for (int visited = 0; visited < kMaxDropDeletions && listing.Next(entry);)
         {
-            const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(at);
-            if ((entry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsDropEntry(*entry) &&
-                visited++ < kMaxDropDeletions) // folders are not ours to delete
-                DeleteDropEntry(drop_, *entry);
-            if (entry->NextEntryOffset == 0)
-                break;
-            at += entry->NextEntryOffset;
+            // Folders are not ours to delete.
+            if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsDropEntry(entry))
+                continue;
+            ++visited;
+            deleter.Delete(entry);
         }
     }
-    list.reset();
     drop_.RemoveIfEmpty(vendor_);
 }
 
