@@ -8,6 +8,7 @@
 #include "scan/scan_names.h"
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -153,7 +154,9 @@ void ImageDropFolder::Empty() noexcept
     if (drop_.held())
     {
         FolderListing listing(drop_.handle());
-        EntryDeleter deleter(drop_.handle(), ProofFor(drop_.handle()));
+        // Made at the first image: asking the volume which proof it allows costs Wine a
+        // look-up of the mount point, and most runs leave no image.
+        std::optional<EntryDeleter> deleter;
         ListedEntry entry;
         for (int visited = 0; visited < kMaxDropDeletions && listing.Next(entry);)
         {
@@ -161,7 +164,9 @@ void ImageDropFolder::Empty() noexcept
             if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsDropEntry(entry))
                 continue;
             ++visited;
-            deleter.Delete(entry);
+            if (!deleter)
+                deleter.emplace(drop_.handle(), ProofFor(drop_.handle()));
+            deleter->Delete(entry);
         }
     }
     drop_.RemoveIfEmpty(vendor_);
