@@ -1,17 +1,23 @@
 // Benchmarks of the scan road, each against the platform doing the same work bare. Every
 // figure is the median of several repetitions, the two sides interleaved, and the
 // result is their ratio: machines are shared, so only side-by-side ratios mean much.
+// Each side's minimum and maximum stand beside its median, so that a machine whose load
+// comes and goes shows as such.
 //
 //   1. a 100 MB item through TransferItem, against WriteFile of the same bytes in the
 //      same 64 KiB chunks to a file in the same folder;
-//   2. DeviceDialog with a companion that ends the scan at once, against starting that
-//      companion and reading its first message with a bare pipe server;
+//   2. DeviceDialog with a companion that ends the scan at once, until the companion has
+//      exited, against starting that companion, serving its pipe with a bare pipe server
+//      until the scan's end and waiting for its exit;
 //   3. the clean-up of 2005 drop-folder entries, against deleting them directly;
 //   4. one run of 2,000 small pages into an empty folder: the per-page cost of its last
 //      100 pages against its first 100; beside it the same files made by CreateFile alone;
 //   5. a run of 2,000 pages into a folder that already holds "Img.BMP" to "Img (2000).BMP",
 //      per page, against the same run into an empty folder; beside it the same files
 //      made by CreateFile alone in the two folders.
+//
+//   uiext2_scan_bench.exe [REPETITIONS [names|dialog|cleanup]]: the last argument runs
+//   only the naming benchmarks (4 and 5), or only 2, or only 3.
 #include "driver_package.h"
 #include "fake_scanner.h"
 #include "scan/item_transfer.h"
@@ -75,12 +81,22 @@ Pair Measure(int repetitions, const std::function<void()>& prepare, const std::f
     return times;
 }
 
+// "min/median/max" of one side, in milliseconds.
+std::string Spread(const std::vector<double>& values)
+{
+    const auto [least, most] = std::minmax_element(values.begin(), values.end());
+    char text[64];
+    std::snprintf(text, sizeof(text), "%.1f/%.1f/%.1f", *least * 1000, Median(values) * 1000, *most * 1000);
+    return text;
+}
+
 void Print(const char* what, const Pair& times, bool speed)
 {
     const double ours = Median(times.ours);
     const double bare = Median(times.bare);
-    std::printf("%-44s ours %9.1f ms   bare %9.1f ms   %s %.3f\n", what, ours * 1000, bare * 1000,
-                speed ? "speed ratio (ours/bare)" : "time ratio (ours/bare)", speed ? bare / ours : ours / bare);
+    std::printf("%-44s ours %-24s bare %-24s ms (min/median/max)   %s %.3f\n", what, Spread(times.ours).c_str(),
+                Spread(times.bare).c_str(), speed ? "speed ratio (ours/bare)" : "time ratio (ours/bare)",
+                speed ? bare / ours : ours / bare);
     std::fflush(stdout);
 }
 
@@ -149,21 +165,17 @@ void DialogBenchmark(int repetitions)
     setup.imageCount = 0;
     fakes::Scanner scanner = fakes::MakeScanner(setup);
 
-    const auto waitForCompanion = []
-    {
-        HANDLE alive = ::OpenMutexA(SYNCHRONIZE, FALSE, "uiext2 simulated companion");
-        if (alive && ::WaitForSingleObject(alive, 30000) != WAIT_TIMEOUT)
-            ::ReleaseMutex(alive);
-        if (alive)
-            ::CloseHandle(alive);
-    };
+    // A run ends once the companion has exited; the bare side waits for its process the same way.
     const auto dialog = [&]
     {
         DEVICEDIALOGDATA2 data = {};
         data.pIWiaItemRoot = scanner.root.Get();
         if (uiext2::RunScanDialog(&data) != S_OK)
             std::printf("DeviceDialog failed\n");
+        uiext2_test::InstalledCompanion::WaitUntilGone();
     };
+    // The run's work on the pipe without the run around it: create, launch, serve every
+    // message until the scan's end, disconnect, wait for the companion's exit.
     const auto bare = [&]
     {
         HANDLE pipe =
@@ -176,17 +188,24 @@ void DialogBenchmark(int repetitions)
         if (::CreateProcessA(program.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                              &process))
         {
-            ::ConnectNamedPipe(pipe, nullptr);
-            DWORD message = 0, read = 0;
-            ::ReadFile(pipe, &message, sizeof(message), &read, nullptr);
+            bool serving = ::ConnectNamedPipe(pipe, nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED;
+            while (serving)
+            {
+                // At "items ready" a run transfers the waiting pages; this companion has none.
+                DWORD message = 0, read = 0;
+                serving = ::ReadFile(pipe, &message, sizeof(message), &read, nullptr) && read == sizeof(message) &&
+                          message == uiext2::kItemsReady;
+            }
+            ::DisconnectNamedPipe(pipe);
+            ::WaitForSingleObject(process.hProcess, 30000);
             ::CloseHandle(process.hThread);
             ::CloseHandle(process.hProcess);
         }
-        ::DisconnectNamedPipe(pipe);
         ::CloseHandle(pipe);
     };
-    Print("DeviceDialog / bare launch and first message", Measure(repetitions, waitForCompanion, dialog, bare), false);
-    waitForCompanion();
+    Print("DeviceDialog / bare launch, pipe and exit",
+          Measure(repetitions, uiext2_test::InstalledCompanion::WaitUntilGone, dialog, bare), false);
+    uiext2_test::InstalledCompanion::WaitUntilGone();
     uiext2_test::RemoveFolder(tray);
 }
 
@@ -378,18 +397,21 @@ void FullFolderBenchmark(int repetitions)
 int main(int argc, char** argv)
 {
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
-    // "names": only the naming benchmarks, 4 and 5.
-    const bool namesOnly = argc > 2 && std::string(argv[2]) == "names";
+    const std::string only = argc > 2 ? argv[2] : "";
+    const auto runs = [&](const char* name) { return only.empty() || only == name; };
     std::printf("median of %d repetitions each\n", repetitions);
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (!namesOnly)
-    {
+    if (only.empty())
         TransferBenchmark(repetitions);
+    if (runs("dialog"))
         DialogBenchmark(repetitions);
+    if (runs("cleanup"))
         CleanUpBenchmark(repetitions);
+    if (runs("names"))
+    {
+        LongRunBenchmark(std::min(repetitions, 3));
+        FullFolderBenchmark(repetitions);
     }
-    LongRunBenchmark(std::min(repetitions, 3));
-    FullFolderBenchmark(repetitions);
     ::CoUninitialize();
     return 0;
 }

@@ -2,12 +2,13 @@
 #include "scan/run_environment.h"
 
 #include "com/trace_events.h"
-
+#include "device/folder_entries.h"
 #include "device/path_rules.h"
 #include "device/own_file.h"
 #include "scan/scan_names.h"
 
 #include <cstring>
+#include <optional>
 
 namespace uiext2
 {
@@ -25,25 +26,14 @@ void SetText(HKEY key, const char* name, const char* text) noexcept
 }
 
 // "image.*" as the search pattern read it: "image" with any extension, or none.
-bool IsDropEntry(const FILE_FULL_DIR_INFO& entry) noexcept
+bool IsDropEntry(const ListedEntry& entry) noexcept
 {
     constexpr wchar_t kStem[] = L"image";
     constexpr int kStemLength = 5;
-    const int length = static_cast<int>(entry.FileNameLength / sizeof(wchar_t));
+    const int length = entry.nameBytes / static_cast<int>(sizeof(wchar_t));
     return length >= kStemLength &&
-           ::CompareStringOrdinal(entry.FileName, kStemLength, kStem, kStemLength, TRUE) == CSTR_EQUAL &&
-           (length == kStemLength || entry.FileName[kStemLength] == L'.');
-}
-
-void DeleteDropEntry(const OwnFolder& drop, const FILE_FULL_DIR_INFO& entry) noexcept
-{
-    char name[MAX_PATH];
-    const int length = static_cast<int>(entry.FileNameLength / sizeof(wchar_t));
-    const int bytes = ::WideCharToMultiByte(CP_ACP, 0, entry.FileName, length, name, MAX_PATH - 1, nullptr, nullptr);
-    if (bytes <= 0)
-        return;
-    name[bytes] = '\0';
-    DeleteOwnEntry(drop, name);
+           ::CompareStringOrdinal(entry.name, kStemLength, kStem, kStemLength, TRUE) == CSTR_EQUAL &&
+           (length == kStemLength || entry.name[kStemLength] == L'.');
 }
 
 } // namespace
@@ -79,32 +69,31 @@ bool ImageDropFolder::Create(DeviceFolders& folders) noexcept
 
 void ImageDropFolder::Empty() noexcept
 {
-    // Listed through the held handle, so the entries are those of the folder we checked.
-    constexpr DWORD kListBytes = 64 * 1024;
     if (!folders_)
         return;
+    // Listed through the held handle, so the entries are those of the folder we checked,
+    // and each deleted by the wide name it was listed with.
     const OwnFolder& drop = folders_->drop();
-    UniqueLocal list(::LocalAlloc(LMEM_FIXED, kListBytes));
     int visited = 0;
-    for (FILE_INFO_BY_HANDLE_CLASS kind = FileFullDirectoryRestartInfo;
-         list && drop.held() && visited < kMaxDropDeletions &&
-         ::GetFileInformationByHandleEx(drop.handle(), kind, list.get(), kListBytes);
-         kind = FileFullDirectoryInfo)
+    if (drop.held())
     {
-        const BYTE* at = static_cast<const BYTE*>(list.get());
-        for (;;)
+        FolderListing listing(drop.handle());
+        // Made at the first image: asking the volume which proof it allows costs Wine a
+        // look-up of the mount point, and most runs leave no image.
+        std::optional<EntryDeleter> deleter;
+        ListedEntry entry;
+        while (visited < kMaxDropDeletions && listing.Next(entry))
         {
-            const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(at);
-            if ((entry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsDropEntry(*entry) &&
-                visited++ < kMaxDropDeletions) // folders are not ours to delete
-                DeleteDropEntry(drop, *entry);
-            if (entry->NextEntryOffset == 0)
-                break;
-            at += entry->NextEntryOffset;
+            // Folders are not ours to delete.
+            if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsDropEntry(entry))
+                continue;
+            ++visited;
+            if (!deleter)
+                deleter.emplace(drop.handle(), ProofFor(drop.handle()));
+            deleter->Delete(entry);
         }
     }
-    list.reset();
-    trace::DropFolderEmptied(drop.handle(), visited < kMaxDropDeletions ? visited : kMaxDropDeletions);
+    trace::DropFolderEmptied(drop.handle(), visited);
     folders_->RemoveDropIfEmpty();
 }
 

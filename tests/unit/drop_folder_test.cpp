@@ -1,0 +1,144 @@
+// The drop folder's clean-up: every "image.*" entry deleted by its wide name, nothing else,
+// and never what a link entry leads to.
+#include "scan_fixture.h"
+
+#include "device/folder_entries.h"
+#include "scan/run_environment.h"
+#include "support/unique.h"
+#include "unix_side.h"
+
+#include <set>
+
+namespace scan_test
+{
+namespace
+{
+
+std::string DropFolder()
+{
+    return uiext2_test::CommonDocumentsFolder() + "\\Velmora\\VT_WIA_COPY";
+}
+
+// Every entry's wide name, folders marked with a trailing '\'.
+std::set<std::wstring> WideEntries(const std::string& folder)
+{
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    uiext2::UniqueFind find(::FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found));
+    if (find)
+        do
+            if (std::wcscmp(found.cFileName, L".") != 0 && std::wcscmp(found.cFileName, L"..") != 0)
+                names.insert(std::wstring(found.cFileName) +
+                             ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? L"\\" : L""));
+        while (::FindNextFileW(find.get(), &found));
+    return names;
+}
+
+void Make(const std::string& folder, const std::wstring& name)
+{
+    const std::wstring path = Wide(folder) + L"\\" + name;
+    if (name.back() == L'\\')
+        ASSERT_TRUE(::CreateDirectoryW(path.c_str(), nullptr));
+    else
+        ASSERT_TRUE(uiext2::UniqueFile(
+            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
+}
+
+class DropFolderCleanUp : public testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(uiext2_test::UnixShell("rm -rf " + uiext2_test::OnC(DropFolder()))); }
+    // From the Unix side: it removes wide names and link entries as themselves.
+    void TearDown() override { uiext2_test::UnixShell("rm -rf " + uiext2_test::OnC(DropFolder())); }
+};
+
+// Names the system code page cannot hold, or holds only by a best-fit twin ("image.a" for
+// "image.<fullwidth a>", here a folder), go by their listed names; the twin and other
+// names stay, and a folder left empty is removed.
+TEST_F(DropFolderCleanUp, DeletesEveryImageNameAndNothingElse)
+{
+    const struct
+    {
+        const char* name;
+        std::set<std::wstring> entries, remaining;
+    } cases[] = {
+        {"only images", {L"image.\u0416\u0416", L"image.\u4E00", L"image.\uFF41", L"IMAGE.Bmp", L"image"}, {}},
+        {"images beside others",
+         {L"image.\uFF41", L"image.\u0416\u0416", L"image.a\\", L"images.1", L"notes.txt"},
+         {L"image.a\\", L"images.1", L"notes.txt"}},
+    };
+    for (const auto& c : cases)
+    {
+        uiext2::DeviceFolders folders;
+        uiext2::ImageDropFolder drop;
+        ASSERT_TRUE(drop.Create(folders)) << c.name;
+        for (const std::wstring& entry : c.entries)
+            Make(DropFolder(), entry);
+        drop.Empty();
+        EXPECT_EQ(c.remaining, WideEntries(DropFolder())) << c.name;
+        EXPECT_EQ(!c.remaining.empty(), uiext2_test::FolderExists(DropFolder())) << c.name;
+        ASSERT_TRUE(uiext2_test::UnixShell("rm -rf " + uiext2_test::OnC(DropFolder())));
+    }
+}
+
+// Links planted from the Unix side, which every open under Wine follows: the clean-up
+// removes the link itself or leaves it, and the victim's files stay whole.
+TEST_F(DropFolderCleanUp, LinkEntriesNeverLeadToTheirTargets)
+{
+    const std::string victim = FreshFolder("victim");
+    ASSERT_TRUE(uiext2_test::WriteFileText(victim + "\\image.v", "[Victim]\r\n"));
+    ::CreateDirectoryA((victim + "\\inner").c_str(), nullptr);
+    ASSERT_TRUE(uiext2_test::WriteFileText(victim + "\\inner\\image.w", "[Victim]\r\n"));
+    const std::string before = uiext2_test::Snapshot(victim) + uiext2_test::Snapshot(victim + "\\inner");
+    uiext2::DeviceFolders folders;
+    uiext2::ImageDropFolder drop;
+    ASSERT_TRUE(drop.Create(folders));
+    Make(DropFolder(), L"image.1");
+    const std::string link = "ln -s ";
+    const std::string plants[] = {
+        link + uiext2_test::OnC(victim + "\\image.v") + " " + uiext2_test::OnC(DropFolder() + "\\image.file"),
+        link + uiext2_test::OnC(victim + "\\inner") + " " + uiext2_test::OnC(DropFolder() + "\\image.folder"),
+    };
+    for (const std::string& plant : plants)
+        ASSERT_TRUE(uiext2_test::UnixShell(plant)) << plant;
+    drop.Empty();
+    EXPECT_EQ(before, uiext2_test::Snapshot(victim) + uiext2_test::Snapshot(victim + "\\inner"));
+    EXPECT_FALSE(uiext2_test::FileExists(DropFolder() + "\\image.1")) << "the clean-up did not run";
+    uiext2_test::UnixShell("rm -rf " + uiext2_test::OnC(victim));
+}
+
+// Where the volume shows links, the handle's file number is the proof: an entry whose
+// number is not the listed one (replaced since it was listed) stays.
+TEST_F(DropFolderCleanUp, IdentityProofDeletesOnlyTheListedEntry)
+{
+    const std::string folder = FreshFolder("listed");
+    const struct
+    {
+        const wchar_t* name;
+        LONGLONG shift; // added to the listed number
+        bool deleted;
+    } cases[] = {{L"image.1", 0, true}, {L"image.2", 1, false}};
+    for (const auto& c : cases)
+        Make(folder, c.name);
+    uiext2::UniqueFile held(::CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(held);
+    uiext2::FolderListing listing(held.get());
+    uiext2::EntryDeleter deleter(held.get(), uiext2::EntryProof::Identity);
+    uiext2::ListedEntry entry;
+    while (listing.Next(entry))
+        for (const auto& c : cases)
+            if (std::wstring(entry.name, entry.nameBytes / sizeof(wchar_t)) == c.name)
+            {
+                entry.fileId += c.shift;
+                EXPECT_EQ(c.deleted, deleter.Delete(entry));
+            }
+    const std::set<std::wstring> remaining = WideEntries(folder);
+    for (const auto& c : cases)
+        EXPECT_EQ(c.deleted, remaining.count(c.name) == 0) << "row " << &c - cases;
+    uiext2_test::RemoveFolder(folder);
+}
+
+} // namespace
+} // namespace scan_test
