@@ -32,16 +32,6 @@ namespace uiext2
 namespace
 {
 
-constexpr char kContents[] = "Contents";
-constexpr char kAuthentication[] = "Authentication";
-
-constexpr UINT kLowestLevel = 1;
-constexpr UINT kHighestLevel = 5;
-
-// Text sizes, terminator included: what the file may hold for each key.
-constexpr int kUserNameSize = 65;
-constexpr int kAccountIdSize = 16;
-
 // True while WM_INITDIALOG fills the controls: the EN_CHANGE that setting an edit's text
 // sends then is the page's own doing, not a change by the user. A sheet's pages all run on
 // its one thread.

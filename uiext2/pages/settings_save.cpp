@@ -22,13 +22,6 @@ namespace
 
 constexpr wchar_t kChangesProperty[] = L"uiext2.SettingsChanges";
 
-constexpr char kContents[] = "Contents";
-constexpr char kAuthentication[] = "Authentication";
-constexpr UINT kLowestLevel = 1;
-constexpr UINT kHighestLevel = 5;
-constexpr int kUserNameSize = 65;
-constexpr int kAccountIdSize = 16;
-
 unsigned Changes(HWND dialog) noexcept
 {
     return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(::GetPropW(dialog, kChangesProperty)));

@@ -12,6 +12,15 @@ namespace uiext2
 
 class DeviceFolders;
 
+// The page's sections, the range of its levels, and its text sizes (terminator included:
+// what the file may hold for each key).
+constexpr char kContents[] = "Contents";
+constexpr char kAuthentication[] = "Authentication";
+constexpr UINT kLowestLevel = 1;
+constexpr UINT kHighestLevel = 5;
+constexpr int kUserNameSize = 65;
+constexpr int kAccountIdSize = 16;
+
 // The keys the page writes, as bits of what the user changed.
 enum SettingsChange : unsigned
 {
