@@ -4,6 +4,7 @@
 #pragma once
 
 #include "com/class_factory.h"
+#include "dialog_record.h"
 #include "driver_package.h"
 #include "fake_scanner.h"
 #include "platform/wia2.h"
@@ -76,38 +77,7 @@ private:
     HANDLE event_;
 };
 
-// The application's side of a DeviceDialog call; frees what the run handed back.
-struct DialogRecord
-{
-    DEVICEDIALOGDATA2 data = {};
-    std::vector<BSTR> owned;
-
-    DialogRecord(IWiaItem2* root, const std::string& folder, const wchar_t* baseName = L"Scan")
-    {
-        data.cbSize = sizeof(data);
-        data.pIWiaItemRoot = root;
-        data.bstrFolderName = ::SysAllocString(Wide(folder).c_str());
-        data.bstrFilename = ::SysAllocString(baseName);
-    }
-    ~DialogRecord()
-    {
-        for (LONG i = 0; data.pbstrFilePaths && i < data.lNumFiles; ++i)
-            ::SysFreeString(data.pbstrFilePaths[i]);
-        ::CoTaskMemFree(data.pbstrFilePaths);
-        if (data.pWiaItem)
-            data.pWiaItem->Release();
-        ::SysFreeString(data.bstrFolderName);
-        ::SysFreeString(data.bstrFilename);
-    }
-    DialogRecord(const DialogRecord&) = delete;
-    DialogRecord& operator=(const DialogRecord&) = delete;
-
-    std::string Path(LONG i) const
-    {
-        const std::wstring path = data.pbstrFilePaths[i] ? data.pbstrFilePaths[i] : L"";
-        return std::string(path.begin(), path.end());
-    }
-};
+using fakes::DialogRecord;
 
 class ScanTest : public testing::Test
 {

@@ -4,6 +4,7 @@
 // decoded from its own metadata.
 #include "dll_host.h"
 #include "driver_package.h"
+#include "dialog_record.h"
 #include "fake_scanner.h"
 #include "properties_host.h"
 #include "sheet_harness.h"
@@ -103,12 +104,6 @@ std::string FreshFolder(const std::string& name)
     return folder;
 }
 
-std::string Path(const DEVICEDIALOGDATA2& data, LONG page)
-{
-    const std::wstring path = data.pbstrFilePaths[page];
-    return std::string(path.begin(), path.end());
-}
-
 // A scan of two pages with a stranger on the pipe before the companion, two images and a
 // foreign file in the drop folder, and a key the companion adds to the settings: what each
 // trace is given. Without one nothing is written; one that asks for refusals, or for
@@ -166,11 +161,8 @@ TEST(TraceEvents, ScanRun)
         setup.deviceName = std::wstring(device.begin(), device.end());
         setup.trayFolder = std::wstring(tray.begin(), tray.end());
         fakes::Scanner scanner = fakes::MakeScanner(setup);
-        DEVICEDIALOGDATA2 data = {};
-        data.cbSize = sizeof(data);
-        data.pIWiaItemRoot = scanner.root.Get();
-        data.bstrFolderName = ::SysAllocString(std::wstring(output.begin(), output.end()).c_str());
-        data.bstrFilename = ::SysAllocString(L"Scan");
+        fakes::DialogRecord record(scanner.root.Get(), output);
+        DEVICEDIALOGDATA2& data = record.data;
         if (row.listening)
             testtrace::Enable(*provider, true, row.level, row.keywords);
         testtrace::TakeEvents();
@@ -207,7 +199,7 @@ TEST(TraceEvents, ScanRun)
             return there ? events[event].fields[field].substr(events[event].fields[field].find('=') + 1) : "";
         };
         const auto bytes = [&](LONG page)
-        { return data.lNumFiles > page ? std::to_string(uiext2_test::FileText(Path(data, page)).size()) : ""; };
+        { return data.lNumFiles > page ? std::to_string(uiext2_test::FileText(record.Path(page)).size()) : ""; };
         for (Expected& event : expected)
             for (std::string& field : event.fields)
                 for (const auto& [token, text] : {std::pair<std::string, std::string>{"{companion}", value(1, 0)},
@@ -218,13 +210,6 @@ TEST(TraceEvents, ScanRun)
         EXPECT_EQ(2, data.lNumFiles) << row.name;
         ExpectEvents(expected, events, row.name);
 
-        for (LONG i = 0; i < data.lNumFiles; ++i)
-            ::SysFreeString(data.pbstrFilePaths[i]);
-        ::CoTaskMemFree(data.pbstrFilePaths);
-        if (data.pWiaItem)
-            data.pWiaItem->Release();
-        ::SysFreeString(data.bstrFolderName);
-        ::SysFreeString(data.bstrFilename);
         uiext2_test::RemoveFolder(output);
         uiext2_test::RemoveFolder(drop);
         uiext2_test::RemoveFolder(tray);

@@ -3,8 +3,6 @@
 
 #include "device/replacement_file.h"
 
-#include <cstring>
-
 namespace uiext2
 {
 
@@ -45,7 +43,7 @@ DWORD UpdateOnce(const OwnFolder& folder, const char* name, const SettingsLock* 
     error = change.Compute(exists ? &current : nullptr, bytes, write);
     if (error != ERROR_SUCCESS || !write)
         return error;
-    if (exists && bytes.size() == current.size() && std::memcmp(bytes.data(), current.data(), bytes.size()) == 0)
+    if (exists && bytes == current.text())
         return ERROR_SUCCESS;
 
     // The old file, for its attributes and (when it is ours) its access list.
@@ -94,7 +92,7 @@ public:
             return ERROR_SUCCESS;
         try
         {
-            next.assign(reinterpret_cast<const char*>(bytes_.data()), bytes_.size());
+            next.assign(bytes_.text());
         }
         catch (...)
         {

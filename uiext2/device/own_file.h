@@ -8,6 +8,8 @@
 #include "device/held_folder.h"
 #include "support/unique.h"
 
+#include <string_view>
+
 namespace uiext2
 {
 
@@ -17,6 +19,8 @@ class FileBytes
 public:
     const BYTE* data() const noexcept { return static_cast<const BYTE*>(data_.get()); }
     DWORD size() const noexcept { return size_; }
+    // The bytes as the ANSI text the INI model reads.
+    std::string_view text() const noexcept { return {reinterpret_cast<const char*>(data()), size_}; }
 
     // Reads what `file` holds from its start. ERROR_FILE_TOO_LARGE above 16 MiB,
     // ERROR_NOT_ENOUGH_MEMORY, or the read's error; ERROR_SUCCESS when read.

@@ -17,11 +17,6 @@ namespace uiext2
 namespace
 {
 
-std::string_view View(const FileBytes& bytes) noexcept
-{
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 // The keys of a writer, into the file as it is when the update reads it.
 class KeysChange final : public FileChange
 {
@@ -30,7 +25,7 @@ public:
 
     DWORD Compute(const FileBytes* current, std::string& next, bool& write) noexcept override
     {
-        const std::string_view now = current ? View(*current) : std::string_view();
+        const std::string_view now = current ? current->text() : std::string_view();
         try
         {
             std::vector<ProfileWrite> writes;
@@ -76,7 +71,7 @@ void PlaceTemplateCopy(const DeviceFolders& folders, const char* fileName, const
     if (key)
     {
         std::string made;
-        if (!WriteProfileKeys(copied ? View(bytes) : std::string_view(), key, 1, made, IsSystemLeadByte) ||
+        if (!WriteProfileKeys(copied ? bytes.text() : std::string_view(), key, 1, made, IsSystemLeadByte) ||
             !bytes.Assign(made.data(), static_cast<DWORD>(made.size())))
             return;
     }

@@ -106,7 +106,7 @@ void Load(HWND dialog) noexcept
     const BoundDevice* device = PageDevice(dialog);
     if (!device || ReadSettingsFile(device->folders, bytes) != ERROR_SUCCESS)
         bytes.Assign("", 0);
-    const std::string_view file(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::string_view file = bytes.text();
 
     struct FillingScope
     {

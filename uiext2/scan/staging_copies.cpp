@@ -21,11 +21,6 @@ namespace
 constexpr const char* kStagedFiles[] = {kSettingsFileName, kScannerListFileName, kPageLogFileName};
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-std::string_view View(const FileBytes& bytes) noexcept
-{
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 bool Passing(DWORD error) noexcept
 {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
@@ -86,8 +81,8 @@ public:
 
     DWORD Compute(const FileBytes* current, std::string& next, bool& write) noexcept override
     {
-        const std::string_view now = current ? View(*current) : std::string_view();
-        if (!MergeProfileChanges(View(handed_), View(edited_), now, next, IsSystemLeadByte, &changed_))
+        const std::string_view now = current ? current->text() : std::string_view();
+        if (!MergeProfileChanges(handed_.text(), edited_.text(), now, next, IsSystemLeadByte, &changed_))
             return ERROR_NOT_ENOUGH_MEMORY;
         write = next != now;
         return ERROR_SUCCESS;
@@ -156,7 +151,7 @@ size_t StagingCopies::CopyBack() noexcept
         if (!copied_[i] ||
             Retrying([&] { return ReadOwnFile(folders_->staging(), kStagedFiles[i], edited, &error) ? 0 : error; }) !=
                 ERROR_SUCCESS ||
-            IsBlankProfile(View(edited)) || View(edited) == View(handed_[i]))
+            IsBlankProfile(edited.text()) || edited.text() == handed_[i].text())
             continue;
         MergeChange change(handed_[i], edited);
         error = UpdateOwnFile(folders_->device(), kStagedFiles[i], &folders_->lock(), change);
