@@ -19,6 +19,7 @@
 //   uiext2_scan_bench.exe [REPETITIONS [names|dialog|cleanup]]: the last argument runs
 //   only the naming benchmarks (4 and 5), or only 2, or only 3.
 #include "driver_package.h"
+#include "dialog_record.h"
 #include "fake_scanner.h"
 #include "scan/item_transfer.h"
 #include "scan/run_environment.h"
@@ -133,11 +134,7 @@ void TransferBenchmark(int repetitions)
             if (!record.Reserve(1) || FAILED(uiext2::TransferItem(record, scanner.images[0].Get())))
                 std::printf("transfer failed\n");
         }
-        ::SysFreeString(data.pbstrFilePaths[0]);
-        ::CoTaskMemFree(data.pbstrFilePaths);
-        data.pWiaItem->Release();
-        ::SysFreeString(data.bstrFolderName);
-        ::SysFreeString(data.bstrFilename);
+        fakes::FreeDialogData(data);
     };
     const auto raw = [&]
     {
@@ -270,13 +267,7 @@ void TransferPages(const std::string& folder, const fakes::Scanner& scanner, ULO
                 perPage->push_back(seconds);
         }
     }
-    for (LONG i = 0; i < data.lNumFiles; ++i)
-        ::SysFreeString(data.pbstrFilePaths[i]);
-    ::CoTaskMemFree(data.pbstrFilePaths);
-    if (data.pWiaItem)
-        data.pWiaItem->Release();
-    ::SysFreeString(data.bstrFolderName);
-    ::SysFreeString(data.bstrFilename);
+    fakes::FreeDialogData(data);
 }
 
 // The median per-page time of the 100 pages from `first`: a shared machine's bursts touch

@@ -4,6 +4,7 @@
 #include "scan_demo.h"
 
 #include "driver_package.h"
+#include "dialog_record.h"
 #include "fake_scanner.h"
 #include "support/unique.h"
 
@@ -135,13 +136,8 @@ int RunScanDemo(const std::wstring& folder, const std::wstring& baseName)
         const std::string host = HostPath(path);
         if (!host.empty())
             std::printf("      on this machine: %s\n", host.c_str());
-        ::SysFreeString(data.pbstrFilePaths[i]);
     }
-    ::CoTaskMemFree(data.pbstrFilePaths);
-    if (data.pWiaItem)
-        data.pWiaItem->Release();
-    ::SysFreeString(data.bstrFolderName);
-    ::SysFreeString(data.bstrFilename);
+    fakes::FreeDialogData(data);
     extension->Release();
     uiext2_test::RemoveFolder(tray);
     return hr == S_OK ? 0 : 1;

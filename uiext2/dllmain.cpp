@@ -1,7 +1,7 @@
 // The DLL's entry point and its four exports; the bodies live in com/.
-#include "com/activation_context.h"
+#include "pages/activation_context.h"
 #include "com/module.h"
-#include "com/trace_events.h"
+#include "trace/trace_events.h"
 
 #include <windows.h>
 

@@ -11,6 +11,20 @@
 namespace fakes
 {
 
+// Frees what a DeviceDialog call handed back and what the application put in: the one
+// place where the record's texts, array and item are let go.
+inline void FreeDialogData(DEVICEDIALOGDATA2& data)
+{
+    for (LONG i = 0; data.pbstrFilePaths && i < data.lNumFiles; ++i)
+        ::SysFreeString(data.pbstrFilePaths[i]);
+    ::CoTaskMemFree(data.pbstrFilePaths);
+    if (data.pWiaItem)
+        data.pWiaItem->Release();
+    ::SysFreeString(data.bstrFolderName);
+    ::SysFreeString(data.bstrFilename);
+    data = DEVICEDIALOGDATA2{};
+}
+
 struct DialogRecord
 {
     DEVICEDIALOGDATA2 data = {};
@@ -22,16 +36,7 @@ struct DialogRecord
         data.bstrFolderName = ::SysAllocString(std::wstring(folder.begin(), folder.end()).c_str());
         data.bstrFilename = ::SysAllocString(baseName);
     }
-    ~DialogRecord()
-    {
-        for (LONG i = 0; data.pbstrFilePaths && i < data.lNumFiles; ++i)
-            ::SysFreeString(data.pbstrFilePaths[i]);
-        ::CoTaskMemFree(data.pbstrFilePaths);
-        if (data.pWiaItem)
-            data.pWiaItem->Release();
-        ::SysFreeString(data.bstrFolderName);
-        ::SysFreeString(data.bstrFilename);
-    }
+    ~DialogRecord() { FreeDialogData(data); }
     DialogRecord(const DialogRecord&) = delete;
     DialogRecord& operator=(const DialogRecord&) = delete;
 

@@ -57,6 +57,8 @@ IFACEMETHODIMP FakeItem::Download(LONG flags, IWiaTransferCallback* callback)
     if (!itemName || !fullName)
         return E_OUTOFMEMORY;
 
+    if (holdCallback)
+        heldCallback = callback;
     ComPtr<IStream> stream;
     calls.push_back("GetNextStream");
     HRESULT hr = callback->GetNextStream(0, itemName.get(), fullName.get(), stream.GetAddressOf());

@@ -129,6 +129,8 @@ public:
     bool holdStream = false;
     bool pinFile = false;
     ComPtr<IStream> heldStream;
+    bool holdCallback = false; // Download keeps the callback past its return, in heldCallback
+    ComPtr<IWiaTransferCallback> heldCallback;
     HANDLE pinnedFile = INVALID_HANDLE_VALUE;
 
     // --- What happened ------------------------------------------------------------------

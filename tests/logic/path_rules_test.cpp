@@ -9,8 +9,7 @@
 namespace
 {
 
-using uiext2::ComposeDevicePaths;
-using uiext2::DevicePaths;
+using uiext2::DevicePathsFit;
 using uiext2::FormatPath;
 using uiext2::IsSafeFolderName;
 using uiext2::kPathCapacity;
@@ -84,11 +83,7 @@ TEST(PathRules, DoubleByteNamesKeepTheirTrailBytes)
     };
     for (const NameCase& row : rows)
         EXPECT_EQ(row.safe, IsSafeFolderName(row.name, ShiftJisLeadByte)) << "name \"" << row.name << "\"";
-
-    DevicePaths paths;
-    ASSERT_TRUE(ComposeDevicePaths("C:\\users\\Public\\Documents", "\x83\x5C", paths, ShiftJisLeadByte));
-    EXPECT_STREQ("C:\\users\\Public\\Documents\\Velmora\\WIA\\\x83\x5C", paths.folder);
-    EXPECT_FALSE(ComposeDevicePaths("C:\\users\\Public\\Documents", "\x83\x5C", paths));
+    EXPECT_FALSE(IsSafeFolderName("\x83\x5C")) << "a single-byte code page reads the separator";
 }
 
 TEST(PathRules, FormatPathFitsOrLeavesTheBufferAlone)
@@ -126,58 +121,21 @@ TEST(PathRules, FormatPathFitsOrLeavesTheBufferAlone)
     EXPECT_STREQ("100%s%n\\x", buffer);
 }
 
-TEST(PathRules, DevicePathsKnownAnswer)
-{
-    DevicePaths paths{};
-    ASSERT_TRUE(ComposeDevicePaths("C:\\users\\Public\\Documents", "VT-3000 #1", paths));
-    EXPECT_STREQ("C:\\users\\Public\\Documents\\Velmora\\WIA\\VT-3000 #1", paths.folder);
-    EXPECT_STREQ("C:\\users\\Public\\Documents\\Velmora\\WIA\\VT-3000 #1\\VT_TWAIN1.ini", paths.settingsFile);
-    EXPECT_STREQ("C:\\users\\Public\\Documents\\Velmora\\WIA\\VT-3000 #1\\RegList.ini", paths.scannerListFile);
-    EXPECT_STREQ("C:\\users\\Public\\Documents\\Velmora\\WIA\\VT-3000 #1\\VTTwainPageLog.ini", paths.pageLogFile);
-}
-
 // The page log file is the longest path: root + "\Velmora\WIA\" (13) + name +
 // "\VTTwainPageLog.ini" (19) must stay within 259 bytes.
 TEST(PathRules, DevicePathsThatWouldNotFitAreRefused)
 {
-    const std::string root = "C:\\" + std::string(197, 'd'); // 200 bytes
     struct Case
     {
-        std::size_t nameLength;
+        std::size_t rootLength, nameLength;
         bool fits;
     };
-    const Case cases[] = {{1, true}, {26, true}, {27, true}, {28, false}, {300, false}};
+    const Case cases[] = {{200, 1, true}, {200, 27, true}, {200, 28, false}, {200, 300, false},
+                          {226, 1, true}, {227, 1, false}, {0, 227, true}};
     for (const Case& row : cases)
-    {
-        const std::string name(row.nameLength, 'n');
-        DevicePaths paths;
-        std::memset(&paths, 0x5A, sizeof(paths));
-        const DevicePaths before = paths;
-        EXPECT_EQ(row.fits, ComposeDevicePaths(root.c_str(), name.c_str(), paths)) << row.nameLength;
-        if (row.fits)
-        {
-            EXPECT_EQ(root.size() + 13 + row.nameLength + 19, std::strlen(paths.pageLogFile));
-            EXPECT_EQ(root + "\\Velmora\\WIA\\" + name + "\\VTTwainPageLog.ini", paths.pageLogFile);
-        }
-        else
-        {
-            EXPECT_EQ(0, std::memcmp(&before, &paths, sizeof(paths))) << row.nameLength;
-        }
-    }
-}
-
-TEST(PathRules, UnsafeNamesNeverBecomePaths)
-{
-    for (const char* name : {"..", "a\\..\\..\\Windows", "C:", "CON", "Scanner.", ""})
-    {
-        DevicePaths paths;
-        std::memset(&paths, 0x5A, sizeof(paths));
-        const DevicePaths before = paths;
-        EXPECT_FALSE(ComposeDevicePaths("C:\\users\\Public\\Documents", name, paths)) << name;
-        EXPECT_EQ(0, std::memcmp(&before, &paths, sizeof(paths))) << name;
-    }
-    DevicePaths paths;
-    EXPECT_FALSE(ComposeDevicePaths(nullptr, "VT-3000", paths));
+        EXPECT_EQ(row.fits, DevicePathsFit(row.rootLength, std::string(row.nameLength, 'n').c_str()))
+            << row.rootLength << " " << row.nameLength;
+    EXPECT_FALSE(DevicePathsFit(0, nullptr));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The provider GUID derived from a name, against the platform's documented example.
-#include "support/provider_guid.h"
+#include "provider_guid.h"
+#include "trace/provider_identity.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,30 @@ TEST(ProviderGuid, IsTheNameBasedGuidThePlatformDerives)
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, GuidText(uiext2::ProviderGuidBytes(c.name))) << c.name;
+}
+
+// The GUID the DLL registers is a constant: it must be the one derived from its name, or
+// trace programs given the name listen to another provider.
+TEST(ProviderGuid, TheExtensionsConstantIsItsNamesGuid)
+{
+    const auto& p = uiext2::trace::kExtensionProvider;
+    const std::array<std::uint8_t, 16> constant = {static_cast<std::uint8_t>(p.data1),
+                                                   static_cast<std::uint8_t>(p.data1 >> 8),
+                                                   static_cast<std::uint8_t>(p.data1 >> 16),
+                                                   static_cast<std::uint8_t>(p.data1 >> 24),
+                                                   static_cast<std::uint8_t>(p.data2),
+                                                   static_cast<std::uint8_t>(p.data2 >> 8),
+                                                   static_cast<std::uint8_t>(p.data3),
+                                                   static_cast<std::uint8_t>(p.data3 >> 8),
+                                                   p.data4[0],
+                                                   p.data4[1],
+                                                   p.data4[2],
+                                                   p.data4[3],
+                                                   p.data4[4],
+                                                   p.data4[5],
+                                                   p.data4[6],
+                                                   p.data4[7]};
+    EXPECT_EQ(GuidText(uiext2::ProviderGuidBytes(p.name)), GuidText(constant));
 }
 
 } // namespace

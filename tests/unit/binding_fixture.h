@@ -5,7 +5,7 @@
 #include "com/class_factory.h"
 #include "com/module.h"
 #include "com/ui_extension.h"
-#include "device/bound_device.h"
+#include "device/wia_binding.h"
 #include "driver_package.h"
 #include "fake_scanner.h"
 

@@ -2,7 +2,7 @@
 // and never what a link entry leads to.
 #include "scan_fixture.h"
 
-#include "device/folder_entries.h"
+#include "device/own_folder.h"
 #include "scan/run_environment.h"
 #include "support/unique.h"
 #include "unix_side.h"
@@ -120,20 +120,21 @@ TEST_F(DropFolderCleanUp, IdentityProofDeletesOnlyTheListedEntry)
     } cases[] = {{L"image.1", 0, true}, {L"image.2", 1, false}};
     for (const auto& c : cases)
         Make(folder, c.name);
-    uiext2::UniqueFile held(::CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    ASSERT_TRUE(held);
-    uiext2::FolderListing listing(held.get());
-    uiext2::EntryDeleter deleter(held.get(), uiext2::EntryProof::Identity);
-    uiext2::ListedEntry entry;
-    while (listing.Next(entry))
-        for (const auto& c : cases)
-            if (std::wstring(entry.name, entry.nameBytes / sizeof(wchar_t)) == c.name)
-            {
-                entry.fileId += c.shift;
-                EXPECT_EQ(c.deleted, deleter.Delete(entry));
-            }
+    uiext2::OwnFolder held;
+    ASSERT_TRUE(held.OpenRoot(folder.c_str()));
+    held.ProveListedByNumber(true);
+    held.List(
+        [&](const uiext2::ListedEntry& listed)
+        {
+            for (const auto& c : cases)
+                if (std::wstring(listed.name, listed.length) == c.name)
+                {
+                    uiext2::ListedEntry entry = listed;
+                    entry.fileId += c.shift;
+                    EXPECT_EQ(c.deleted, held.DeleteListed(entry));
+                }
+            return true;
+        });
     const std::set<std::wstring> remaining = WideEntries(folder);
     for (const auto& c : cases)
         EXPECT_EQ(c.deleted, remaining.count(c.name) == 0) << "row " << &c - cases;

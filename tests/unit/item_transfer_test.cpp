@@ -3,6 +3,7 @@
 // the callback's rules for its one stream.
 #include "scan_fixture.h"
 
+#include "com/module.h"
 #include "scan/file_stream.h"
 #include "scan/item_transfer.h"
 #include "scan/stream_transfer_callback.h"
@@ -229,6 +230,28 @@ TEST_F(ItemTransfer, FailuresCreateNothingAndKeepTheRecord)
         EXPECT_EQ(0, record.data.lNumFiles) << c.name;
         EXPECT_EQ(nullptr, record.data.pWiaItem) << c.name;
         EXPECT_TRUE(Entries(output_).empty()) << c.name << ": a file nobody is told of";
+    }
+}
+
+// A driver may keep the stream or the callback after Download returns. Each holds the
+// module until the driver lets go, so that DllCanUnloadNow keeps the library loaded under
+// it, and is freed then: the count comes back to where it was.
+TEST_F(ItemTransfer, WhatTheDriverKeepsHoldsTheModule)
+{
+    for (const bool keepStream : {true, false})
+    {
+        fakes::FakeItem& item = *scanner.images[0].Get();
+        item.holdStream = keepStream;
+        item.holdCallback = !keepStream;
+        DialogRecord record(scanner.root.Get(), output_, L"Kept");
+        ScanRecord paths(record.data);
+        ASSERT_TRUE(paths.Reserve(1));
+        const LONG before = uiext2::ModuleRefCount();
+        ASSERT_EQ(S_OK, uiext2::TransferItem(paths, &item));
+        EXPECT_EQ(before + 1, uiext2::ModuleRefCount()) << keepStream;
+        item.heldStream.Reset();
+        item.heldCallback.Reset();
+        EXPECT_EQ(before, uiext2::ModuleRefCount()) << keepStream << ": a live object, or one never freed";
     }
 }
 

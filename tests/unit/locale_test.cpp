@@ -1,6 +1,7 @@
 // What follows the system locale, read from the platform in a process whose system locale
 // CTest sets: the language code, and how device names are read in the ANSI code page.
-#include "device/settings_store.h"
+#include "device/device_store.h"
+#include "device/path_rules.h"
 #include "pages/language.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ TEST(DeviceNamePlatform, TrailBytesFollowTheSystemCodePage)
     const UINT codePage = ::GetACP();
     ASSERT_TRUE(codePage == 932 || codePage == 936 || codePage == 950 || codePage == 1252) << codePage;
     // In the Chinese code pages 0x83 is a lead byte too.
-    EXPECT_EQ(codePage != 1252, uiext2::IsSafeDeviceName(katakanaSo));
-    EXPECT_TRUE(uiext2::IsSafeDeviceName("VT-3000"));
-    EXPECT_FALSE(uiext2::IsSafeDeviceName("a\\b"));
+    EXPECT_EQ(codePage != 1252, uiext2::IsSafeFolderName(katakanaSo, uiext2::IsSystemLeadByte));
+    EXPECT_TRUE(uiext2::IsSafeFolderName("VT-3000", uiext2::IsSystemLeadByte));
+    EXPECT_FALSE(uiext2::IsSafeFolderName("a\\b", uiext2::IsSystemLeadByte));
 }

@@ -105,8 +105,9 @@ INSTANTIATE_TEST_SUITE_P(
                     MessageCase{"OneBatch", "connect;scan:2;send:2;send:1134", 2},
                     MessageCase{"ValueInTwoWrites", "connect;scan:1;split:2;send:1134", 1},
                     MessageCase{"PipeClosedAfterBatch", "connect;scan:2;send:2;close", 2},
-                    // The second walk finds the first page again, as the driver still lists it.
-                    MessageCase{"TwoBatchesGrowOneArray", "connect;scan:1;send:2;scan:1;send:2;send:1134", 3},
+                    // The second walk finds the first page again, as the driver still lists it; the
+                    // companion waits before its second page, so that the first walk sees one.
+                    MessageCase{"TwoBatchesGrowOneArray", "connect;scan:1;send:2;sleep:500;scan:1;send:2;send:1134", 3},
                     MessageCase{"FailedDownloadLeftOut", "connect;scan:1;scan:1:bmp:50:fail;send:2;send:1134", 1},
                     MessageCase{"NoPageSavedIsAFailure", "connect;scan:2:bmp:50:fail;send:2;send:1134", 0, E_FAIL}),
     [](const testing::TestParamInfo<MessageCase>& row) { return std::string(row.param.name); });

@@ -12,14 +12,14 @@ namespace settings_steps
 inline void Provision(const std::string& device, const char* model)
 {
     uiext2::DeviceFolders folders;
-    if (folders.OpenDevice(device.c_str(), true))
+    if (folders.NameDevice(device.c_str()) == ERROR_SUCCESS && folders.OpenDevice(true))
         uiext2::ProvisionDeviceFolder(folders, model);
 }
 
 inline void Migrate(const std::string& device)
 {
     uiext2::DeviceFolders folders;
-    if (folders.OpenDevice(device.c_str(), false))
+    if (folders.NameDevice(device.c_str()) == ERROR_SUCCESS && folders.OpenDevice(false))
         uiext2::MigrateScannerAddress(folders);
 }
 

@@ -98,14 +98,14 @@ TEST(DeviceFiles, RefusedNamesChangeNothing)
     for (const std::string& name : refused)
     {
         uiext2::DeviceFolders folders;
-        EXPECT_FALSE(folders.OpenDevice(name.c_str(), true)) << name;
+        EXPECT_FALSE(folders.NameDevice(name.c_str()) == ERROR_SUCCESS && folders.OpenDevice(true)) << name;
         uiext2::ProvisionDeviceFolder(folders, "Model");
         EXPECT_FALSE(FileExists(SettingsFile(name))) << name;
         DeleteFilesMadeThrough(name);
     }
     for (const std::string& name : watched)
         EXPECT_FALSE(FolderExists(DeviceFolder(name))) << name;
-    EXPECT_FALSE(uiext2::DeviceFolders::Fits(nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_NAME), uiext2::DeviceFolders().NameDevice(nullptr));
 }
 
 class Provisioning : public testing::Test
@@ -216,8 +216,9 @@ TEST_F(Provisioning, TheLongestNameThatFitsIsProvisioned)
 {
     const std::string longest(LongestDeviceName(), 'L');
     ScopedDeviceFolder longestFolder(longest);
-    ASSERT_TRUE(uiext2::DeviceFolders::Fits(longest.c_str()));
-    EXPECT_FALSE(uiext2::DeviceFolders::Fits((longest + "L").c_str()));
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), uiext2::DeviceFolders().NameDevice(longest.c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE),
+              uiext2::DeviceFolders().NameDevice((longest + "L").c_str()));
 
     Provision(longest, "Model");
     EXPECT_EQ(TemplateText("VTTwainPageLog.ini"), FileText(PageLogFile(longest)));
@@ -263,7 +264,7 @@ TEST(HeldFolder, CannotBeRenamedAndItsWritesFollowTheHandle)
     const std::string before = uiext2_test::Snapshot(victim);
 
     auto held = std::make_unique<uiext2::DeviceFolders>();
-    ASSERT_TRUE(held->OpenDevice(device.c_str(), true));
+    ASSERT_TRUE(held->NameDevice(device.c_str()) == ERROR_SUCCESS && held->OpenDevice(true));
     const auto writeUnit = [&](const char* unit)
     {
         const uiext2::SettingsKey key{"Contents", "Unit", unit, true};
@@ -302,7 +303,7 @@ TEST(SettingsUpdate, NoWriterLosesAnotherOnesKeys)
     const std::string device = DeviceName();
     ScopedDeviceFolder scoped(device);
     uiext2::DeviceFolders folders;
-    ASSERT_TRUE(folders.OpenDevice(device.c_str(), true));
+    ASSERT_TRUE(folders.NameDevice(device.c_str()) == ERROR_SUCCESS && folders.OpenDevice(true));
     uiext2::ProvisionDeviceFolder(folders, "Model");
 
     // The migration, as another process runs it: it holds the device's lock while it writes
@@ -350,8 +351,7 @@ TEST(SettingsUpdate, NoWriterLosesAnotherOnesKeys)
     {
         ASSERT_TRUE(UnixShell(row.plant)) << row.name;
         uiext2::FileBytes bytes;
-        DWORD error = ERROR_SUCCESS;
-        uiext2::ReadOwnFile(folders.device(), "VT_TWAIN1.ini", bytes, &error);
+        const DWORD error = folders.device().Read("VT_TWAIN1.ini", bytes);
         EXPECT_EQ(row.error, error) << row.name;
     }
 }

@@ -53,9 +53,8 @@ IFACEMETHODIMP UiExtensionClassFactory::CreateInstance(IUnknown* outer, REFIID i
     if (!extension)
         return E_OUTOFMEMORY;
 
-    // The temporary reference keeps the object alive across the query; if the query
-    // fails, this Release destroys it and gives its module count back.
-    extension->AddRef();
+    // The maker's reference keeps the object alive across the query; if the query fails,
+    // this Release destroys it and gives its module count back.
     const HRESULT hr = extension->QueryInterface(iid, object);
     extension->Release();
     return hr;

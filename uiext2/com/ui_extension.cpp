@@ -1,8 +1,7 @@
 // Identity, lifetime and dispatch of the extension object.
 #include "com/ui_extension.h"
 
-#include "com/module.h"
-#include "device/device_binding.h"
+#include "device/wia_binding.h"
 #include "pages/page_registration.h"
 #include "scan/scan_run.h"
 
@@ -22,24 +21,6 @@ IFACEMETHODIMP UiExtension::QueryInterface(REFIID iid, void** object) noexcept
         {nullptr, 0},
     };
     return ::QISearch(this, table, iid, object);
-}
-
-IFACEMETHODIMP_(ULONG) UiExtension::AddRef() noexcept
-{
-    // A count leaving 0 makes the object live: it holds the module for as long.
-    if (refCount_ == 0)
-        ModuleAddRef();
-    return static_cast<ULONG>(::InterlockedIncrement(&refCount_));
-}
-
-IFACEMETHODIMP_(ULONG) UiExtension::Release() noexcept
-{
-    const LONG count = ::InterlockedDecrement(&refCount_);
-    if (count != 0)
-        return static_cast<ULONG>(count);
-    delete this; // releases the bound root item
-    ModuleRelease();
-    return 0;
 }
 
 IFACEMETHODIMP UiExtension::DeviceDialog(DEVICEDIALOGDATA2* data) noexcept

@@ -2,7 +2,8 @@
 // extension in one, with one reference count.
 #pragma once
 
-#include "device/bound_device.h"
+#include "com/module.h"
+#include "device/wia_binding.h"
 #include "pages/page_registration.h"
 #include "platform/wia2.h"
 
@@ -12,15 +13,13 @@
 namespace uiext2
 {
 
-class UiExtension final : public IWiaUIExtension2, public IShellExtInit, public IShellPropSheetExt
+class UiExtension final : public ComObject<IWiaUIExtension2, IShellExtInit, IShellPropSheetExt>
 {
 public:
     UiExtension() noexcept = default;
 
-    // IUnknown: the primary interface's; the secondary interfaces' slots forward here.
+    // IUnknown: one count for all three interfaces (see ComObject).
     IFACEMETHODIMP QueryInterface(REFIID iid, void** object) noexcept override;
-    IFACEMETHODIMP_(ULONG) AddRef() noexcept override;
-    IFACEMETHODIMP_(ULONG) Release() noexcept override;
 
     // IWiaUIExtension2
     IFACEMETHODIMP DeviceDialog(DEVICEDIALOGDATA2* data) noexcept override;
@@ -39,13 +38,12 @@ public:
     const BoundDevice& Device() const noexcept { return device_; }
 
 private:
-    ~UiExtension() = default; // only the final Release destroys
+    ~UiExtension() override = default; // only the final Release destroys
 
     Microsoft::WRL::ComPtr<IWiaItem2> root_;
     BoundDevice device_;
     // What each page is handed: this object, on which it holds a reference, and its device.
     const PageOwner pageOwner_{static_cast<IWiaUIExtension2*>(this), &device_};
-    volatile LONG refCount_ = 0;
 };
 
 } // namespace uiext2

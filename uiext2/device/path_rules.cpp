@@ -111,22 +111,17 @@ bool FormatPath(char* out, std::size_t capacity, const char* format, ...) noexce
     return fits;
 }
 
-bool ComposeDevicePaths(const char* documentsRoot, const char* deviceName, DevicePaths& out,
-                        LeadByteTest isLeadByte) noexcept
+bool DevicePathsFit(std::size_t documentsLength, const char* deviceName) noexcept
 {
-    if (!documentsRoot || !IsSafeFolderName(deviceName, isLeadByte))
+    if (!deviceName)
         return false;
-
-    DevicePaths paths;
-    const bool composed =
-        FormatPath(paths.folder, kPathCapacity, "%s\\Velmora\\WIA\\%s", documentsRoot, deviceName) &&
-        FormatPath(paths.settingsFile, kPathCapacity, "%s\\%s", paths.folder, kSettingsFileName) &&
-        FormatPath(paths.scannerListFile, kPathCapacity, "%s\\%s", paths.folder, kScannerListFileName) &&
-        FormatPath(paths.pageLogFile, kPathCapacity, "%s\\%s", paths.folder, kPageLogFileName);
-    if (!composed)
-        return false;
-    out = paths;
-    return true;
+    std::size_t longest = 0;
+    for (const char* file : kDeviceFileNames)
+        longest = std::strlen(file) > longest ? std::strlen(file) : longest;
+    // The three separators and the two folders between the documents folder and the device's.
+    const std::size_t length = documentsLength + 1 + (sizeof(kVendorFolderName) - 1) + 1 +
+                               (sizeof(kDevicesFolderName) - 1) + 1 + std::strlen(deviceName) + 1 + longest;
+    return length < kPathCapacity;
 }
 
 } // namespace uiext2

@@ -1,5 +1,6 @@
-// Rules for putting a device name into a file-system path, and path composition that
-// fails rather than truncates. Pure logic: the folder roots come in as arguments.
+// The tree of our folders and files, the rules for putting a device name into it, and path
+// composition that fails rather than truncates. Pure logic: the folder roots come in as
+// arguments.
 #pragma once
 
 #include <cstddef>
@@ -16,11 +17,24 @@ namespace uiext2
 // MAX_PATH: the capacity of every path buffer, terminator included.
 constexpr std::size_t kPathCapacity = 260;
 
+// The tree, one component each: <documents>\Velmora\WIA\<device> holds a device's files,
+// <documents>\Velmora\VT_WIA the copies handed to the companion during a scan, and
+// <documents>\Velmora\VT_WIA_COPY the companion's finished images.
+constexpr char kVendorFolderName[] = "Velmora";
+constexpr char kDevicesFolderName[] = "WIA";
+constexpr char kStagingFolderName[] = "VT_WIA";
+constexpr char kDropFolderName[] = "VT_WIA_COPY";
+
+// The driver package's folder under the program files folder: the templates of the files,
+// the companion program and its help.
+constexpr char kPackageFolder[] = "WIA Scanner\\USB2";
+
 // The three per-device files, under these names in the device folder and in the driver
 // package's template folder.
 constexpr char kSettingsFileName[] = "VT_TWAIN1.ini";
 constexpr char kScannerListFileName[] = "RegList.ini";
 constexpr char kPageLogFileName[] = "VTTwainPageLog.ini";
+constexpr const char* kDeviceFileNames[] = {kSettingsFileName, kScannerListFileName, kPageLogFileName};
 
 // Whether a byte of the ANSI code page in use starts a double-byte character. Null: a
 // single-byte code page.
@@ -44,19 +58,9 @@ bool IsSafeFolderName(const char* name, LeadByteTest isLeadByte = nullptr) noexc
 // the result would not fit, or on a formatting error; `out` is then left as it was.
 bool FormatPath(char* out, std::size_t capacity, const char* format, ...) noexcept UIEXT2_PRINTF_LIKE(3, 4);
 
-// A device's folder and its three files under a documents root:
-// "<root>\Velmora\WIA\<device>" and the files in it.
-struct DevicePaths
-{
-    char folder[kPathCapacity];
-    char settingsFile[kPathCapacity];
-    char scannerListFile[kPathCapacity];
-    char pageLogFile[kPathCapacity];
-};
-
-// Composes all four paths. False, with `out` left as it was, when the device name is not
-// a safe folder name or a path would not fit kPathCapacity.
-bool ComposeDevicePaths(const char* documentsRoot, const char* deviceName, DevicePaths& out,
-                        LeadByteTest isLeadByte = nullptr) noexcept;
+// True when the paths the companion opens in a device's folder,
+// "<documents>\Velmora\WIA\<device>\<file>", fit kPathCapacity under a documents folder
+// of `documentsLength` bytes. Measured, not composed.
+bool DevicePathsFit(std::size_t documentsLength, const char* deviceName) noexcept;
 
 } // namespace uiext2

@@ -2,7 +2,6 @@
 // and the default measurement unit.
 #include "device/settings_store.h"
 
-#include "device/file_update.h"
 #include "device/profile_merge.h"
 #include "support/unique.h"
 
@@ -66,7 +65,7 @@ void PlaceTemplateCopy(const DeviceFolders& folders, const char* fileName, const
     char source[MAX_PATH];
     FileBytes bytes;
     const bool copied = ProgramFilesFolder(programRoot) &&
-                        FormatPath(source, sizeof(source), "%s\\WIA Scanner\\USB2\\%s", programRoot, fileName) &&
+                        FormatPath(source, sizeof(source), "%s\\%s\\%s", programRoot, kPackageFolder, fileName) &&
                         ReadFileBytes(source, bytes);
     if (key)
     {
@@ -77,27 +76,17 @@ void PlaceTemplateCopy(const DeviceFolders& folders, const char* fileName, const
     }
     else if (!copied)
         return;
-    PlaceNewOwnFile(folders.device(), fileName, bytes, &folders.lock());
+    folders.device().PlaceNew(fileName, bytes, &folders.lock());
 }
 
 } // namespace
-
-bool IsSystemLeadByte(unsigned char byte) noexcept
-{
-    return ::IsDBCSLeadByte(byte) != FALSE;
-}
-
-bool IsSafeDeviceName(const char* deviceName) noexcept
-{
-    return IsSafeFolderName(deviceName, IsSystemLeadByte);
-}
 
 void ProvisionDeviceFolder(DeviceFolders& folders, const char* modelName) noexcept
 {
     // The existence test asks the held device folder: only "not found" means absent. A file
     // held open by the companion program or one we may not read exists, and is never
     // replaced by a template.
-    if (!folders.deviceHeld() || OwnEntryExists(folders.device(), kSettingsFileName))
+    if (!folders.deviceHeld() || folders.device().Exists(kSettingsFileName))
         return;
     folders.OpenStaging(true); // made here for the scan runs; existing already is fine
 
@@ -115,7 +104,7 @@ DWORD WriteSettingsKeys(const DeviceFolders& folders, const SettingsKey* keys, s
     if (!folders.deviceHeld())
         return ERROR_PATH_NOT_FOUND;
     KeysChange change(keys, count);
-    const DWORD error = UpdateOwnFile(folders.device(), kSettingsFileName, &folders.lock(), change);
+    const DWORD error = folders.device().Update(kSettingsFileName, &folders.lock(), change);
     if (written)
         *written = error == ERROR_SUCCESS ? change.written() : 0;
     return error;
@@ -125,16 +114,7 @@ DWORD ReadSettingsFile(const DeviceFolders& folders, FileBytes& bytes) noexcept
 {
     if (!folders.deviceHeld())
         return ERROR_PATH_NOT_FOUND;
-    const ULONGLONG start = ::GetTickCount64();
-    for (;;)
-    {
-        DWORD error = ERROR_SUCCESS;
-        if (ReadOwnFile(folders.device(), kSettingsFileName, bytes, &error))
-            return ERROR_SUCCESS;
-        if (error != ERROR_SHARING_VIOLATION || ::GetTickCount64() - start >= kUpdateRetryMs)
-            return error;
-        ::Sleep(kUpdatePauseMs);
-    }
+    return Retrying([&] { return folders.device().Read(kSettingsFileName, bytes); });
 }
 
 int DefaultUnit() noexcept

@@ -6,21 +6,13 @@
 
 #include <windows.h>
 
-#include "device/device_folders.h"
-#include "device/own_file.h"
+#include "device/device_store.h"
 #include "device/path_rules.h"
 
 #include <cstddef>
 
 namespace uiext2
 {
-
-// True when the device name is one safe folder name in the system's ANSI code page (the
-// code page the file functions read it in).
-bool IsSafeDeviceName(const char* deviceName) noexcept;
-
-// Whether a byte of the system's ANSI code page starts a double-byte character.
-bool IsSystemLeadByte(unsigned char byte) noexcept;
 
 // On first sight of a device (its settings file truly absent): the staging folder, the three
 // template copies, Contents/Unit and Scanner1/Model. A settings file that exists but cannot
@@ -45,7 +37,7 @@ struct SettingsKey
 };
 
 // Writes `count` keys into the device's settings file through the one update of a file (see
-// file_update.h). ERROR_SUCCESS once they are in place (or nothing had to change), with
+// OwnFolder::Update). ERROR_SUCCESS once they are in place (or nothing had to change), with
 // `written` (when given) the keys that were written; every failure is returned.
 DWORD WriteSettingsKeys(const DeviceFolders& folders, const SettingsKey* keys, size_t count,
                         size_t* written = nullptr) noexcept;

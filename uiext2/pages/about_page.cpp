@@ -6,7 +6,7 @@
 #include "pages/about_page.h"
 
 #include "com/module.h"
-#include "device/bound_device.h"
+#include "device/wia_binding.h"
 #include "pages/page_registration.h"
 #include "pages/system_look.h"
 #include "res/resource.h"

@@ -1,6 +1,8 @@
 // Language code arithmetic and the language table.
 #include "pages/language_code.h"
 
+#include "device/path_rules.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -109,7 +111,10 @@ bool FormatWithSuffix(const char* pattern, const LanguageRow& row, char* out, si
 
 bool FormatHelpFile(const LanguageRow& row, char* out, size_t size) noexcept
 {
-    return FormatWithSuffix("\\WIA Scanner\\USB2\\WIAHelp_%s.chm", row, out, size);
+    // In the driver package's folder; the pattern keeps one %s for the suffix.
+    char pattern[64];
+    const int made = std::snprintf(pattern, sizeof(pattern), "\\%s\\WIAHelp_%%s.chm", kPackageFolder);
+    return made > 0 && static_cast<size_t>(made) < sizeof(pattern) && FormatWithSuffix(pattern, row, out, size);
 }
 
 bool FormatLanguageLibrary(const LanguageRow& row, char* out, size_t size) noexcept

@@ -2,9 +2,9 @@
 // reference on the extension object to the page's own lifetime.
 #include "pages/page_registration.h"
 
-#include "com/activation_context.h"
+#include "pages/activation_context.h"
 #include "com/module.h"
-#include "com/trace_events.h"
+#include "trace/trace_events.h"
 #include "pages/about_page.h"
 #include "pages/language.h"
 #include "pages/settings_page.h"

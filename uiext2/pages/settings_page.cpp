@@ -4,11 +4,11 @@
 // its own: it lives in the controls.
 #include "pages/settings_page.h"
 
-#include "com/activation_context.h"
+#include "pages/activation_context.h"
 #include "com/module.h"
-#include "com/trace_events.h"
+#include "trace/trace_events.h"
 #include "crypto/password_cipher.h"
-#include "device/bound_device.h"
+#include "device/wia_binding.h"
 #include "device/settings_store.h"
 #include "pages/language.h"
 #include "pages/page_registration.h"
@@ -237,24 +237,31 @@ void Command(HWND dialog, WORD control, WORD notification) noexcept
         Enable(dialog, {IDC_ACCOUNT_ID}, IsChecked(dialog, IDC_ACCOUNT));
 }
 
-UINT ReasonOf(DWORD error) noexcept
+// Why an Apply failed, as the message box says it (its string) and as the trace names it.
+struct Reason
+{
+    UINT id;
+    const char* traced;
+};
+
+Reason ReasonOf(DWORD error) noexcept
 {
     switch (error)
     {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-        return IDS_SAVE_IN_USE;
+        return {IDS_SAVE_IN_USE, "in use"};
     case kErrorNotOurs:
     case ERROR_FILE_TOO_LARGE:
     case ERROR_HANDLE_EOF:
-        return IDS_SAVE_NOT_OURS;
+        return {IDS_SAVE_NOT_OURS, "not ours"};
     case ERROR_PATH_NOT_FOUND: // the device's folder, or one above it, is a link or gone
-        return IDS_SAVE_FOLDER;
+        return {IDS_SAVE_FOLDER, "folder"};
     case ERROR_ACCESS_DENIED:
     case ERROR_WRITE_PROTECT:
-        return IDS_SAVE_DENIED;
+        return {IDS_SAVE_DENIED, "denied"};
     default:
-        return IDS_SAVE_OTHER;
+        return {IDS_SAVE_OTHER, "other"};
     }
 }
 
@@ -268,9 +275,9 @@ void TellNotSaved(HWND dialog, DWORD error) noexcept
     wchar_t text[600];
     wchar_t caption[160] = {};
     if (!LoadLanguageString(ModuleInstance(), IDS_SAVE_FAILED, language, heading, 160) ||
-        !LoadLanguageString(ModuleInstance(), ReasonOf(error), language, reason, 400))
+        !LoadLanguageString(ModuleInstance(), ReasonOf(error).id, language, reason, 400))
         return;
-    const UINT id = ReasonOf(error);
+    const UINT id = ReasonOf(error).id;
     if (id == IDS_SAVE_OTHER) // no plain words for it: the number at least
         std::swprintf(text, 600, L"%ls\n\n%ls (%lu)", heading, reason, static_cast<unsigned long>(error));
     else
@@ -309,7 +316,7 @@ INT_PTR CALLBACK SettingsPageProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             const BoundDevice* device = PageDevice(dialog);
             size_t written = 0;
             const DWORD error = device ? SaveSettings(dialog, device->folders, &written) : ERROR_PATH_NOT_FOUND;
-            trace::Applied(error, ReasonOf(error), written);
+            trace::Applied(error, ReasonOf(error).traced, written);
             if (error != ERROR_SUCCESS)
                 TellNotSaved(dialog, error);
             ::SetWindowLongPtrA(dialog, DWLP_MSGRESULT,

@@ -1,7 +1,7 @@
 // The companion program's pipe.
 #include "scan/companion_pipe.h"
 
-#include "com/trace_events.h"
+#include "trace/trace_events.h"
 #include "scan/scan_names.h"
 #include "support/hresult.h"
 

@@ -1,7 +1,7 @@
 // The stream of one page's file.
 #include "scan/file_stream.h"
 
-#include "platform/file_disposition.h"
+#include "device/own_folder.h"
 #include "support/hresult.h"
 
 #include <shlwapi.h>
@@ -38,8 +38,7 @@ HRESULT FileStream::Create(const wchar_t* path, Microsoft::WRL::ComPtr<FileStrea
 {
     stream.Reset();
     Microsoft::WRL::ComPtr<FileStream> made;
-    made.Attach(new (std::nothrow) FileStream());
-    RETURN_HR_IF(E_OUTOFMEMORY, !made);
+    RETURN_IF_FAILED(MakeObject(made));
     RETURN_IF_FAILED(::StringCchCopyW(made->path_, MAX_PATH, path));
     // DELETE access, to mark the file and clear the mark through this handle; no sharing,
     // so nobody else reads a page that is still being written.
@@ -75,10 +74,7 @@ HRESULT FileStream::Discard() noexcept
     // closes, even while someone else (an indexer, a virus scanner) holds the file open for
     // its attributes, which no sharing mode refuses. Elsewhere, Wine among them, the name
     // stays until the last such handle closes, and that is reported.
-    const platform::FileDispositionInfoEx posix = {platform::kDispositionDelete | platform::kDispositionPosixSemantics};
-    marked_ = ::SetFileInformationByHandle(file_.get(), platform::kFileDispositionInfoEx,
-                                           const_cast<void*>(static_cast<const void*>(&posix)), sizeof(posix)) ||
-              marked_ || SetDeleteMark(file_.get(), true);
+    marked_ = MarkForDeletion(file_.get()) || marked_;
     file_.reset();
     if (!marked_)
         ::DeleteFileW(path_);
@@ -94,19 +90,6 @@ IFACEMETHODIMP FileStream::QueryInterface(REFIID iid, void** object) noexcept
         {nullptr, 0},
     };
     return ::QISearch(this, table, iid, object);
-}
-
-IFACEMETHODIMP_(ULONG) FileStream::AddRef() noexcept
-{
-    return static_cast<ULONG>(::InterlockedIncrement(&refCount_));
-}
-
-IFACEMETHODIMP_(ULONG) FileStream::Release() noexcept
-{
-    const LONG count = ::InterlockedDecrement(&refCount_);
-    if (count == 0)
-        delete this; // a file still open (never kept nor discarded) goes with its mark
-    return static_cast<ULONG>(count);
 }
 
 IFACEMETHODIMP FileStream::Read(void* data, ULONG size, ULONG* read) noexcept

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include "com/module.h"
 #include "support/unique.h"
 
 #include <wrl/client.h>
@@ -12,7 +13,7 @@
 namespace uiext2
 {
 
-class FileStream final : public IStream
+class FileStream final : public ComObject<IStream>
 {
 public:
     // Creates the file exclusively (the platform's ERROR_FILE_EXISTS when the name is taken)
@@ -26,10 +27,7 @@ public:
     HRESULT Keep() noexcept;
     HRESULT Discard() noexcept;
 
-    // IUnknown
     IFACEMETHODIMP QueryInterface(REFIID iid, void** object) noexcept override;
-    IFACEMETHODIMP_(ULONG) AddRef() noexcept override;
-    IFACEMETHODIMP_(ULONG) Release() noexcept override;
 
     // ISequentialStream
     IFACEMETHODIMP Read(void* data, ULONG size, ULONG* read) noexcept override;
@@ -48,11 +46,11 @@ public:
     IFACEMETHODIMP Stat(STATSTG* stat, DWORD flags) noexcept override;
     IFACEMETHODIMP Clone(IStream** stream) noexcept override;
 
-private:
-    FileStream() noexcept = default;
-    ~FileStream() = default;
+    FileStream() noexcept = default; // made by Create
 
-    volatile LONG refCount_ = 1;
+private:
+    ~FileStream() override = default; // a file still open (never kept nor discarded) goes with its mark
+
     UniqueFile file_;
     bool marked_ = false; // deleted when the last handle closes
     wchar_t path_[MAX_PATH] = {};

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "device/own_file.h"
+#include "device/own_folder.h"
 #include "support/unique.h"
 
 namespace uiext2

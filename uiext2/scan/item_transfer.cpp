@@ -1,7 +1,7 @@
 // One item's download into a file.
 #include "scan/item_transfer.h"
 
-#include "com/trace_events.h"
+#include "trace/trace_events.h"
 #include "scan/file_stream.h"
 #include "scan/stream_transfer_callback.h"
 #include "support/hresult.h"
@@ -44,15 +44,9 @@ GUID ItemFormat(IWiaItem2* item) noexcept
 // Hands the stream to the download; the callback goes before the file is looked at again.
 HRESULT Download(IWiaTransfer* transfer, ComPtr<IStream> stream) noexcept
 {
-    auto* callback = new (std::nothrow) StreamTransferCallback(std::move(stream));
-    RETURN_HR_IF(E_OUTOFMEMORY, !callback);
-    ComPtr<IWiaTransferCallback> asked;
-    HRESULT hr = callback->QueryInterface(IID_IWiaTransferCallback, reinterpret_cast<void**>(asked.GetAddressOf()));
-    if (SUCCEEDED(hr))
-        hr = transfer->Download(wia2::TransferAcquireChildren, asked.Get());
-    asked.Reset();
-    callback->Release();
-    return hr;
+    ComPtr<StreamTransferCallback> callback;
+    RETURN_IF_FAILED(MakeObject(callback, std::move(stream)));
+    return transfer->Download(wia2::TransferAcquireChildren, callback.Get());
 }
 
 // TransferItem's work: `unique` gets the file's path, `bytes` its size (for the trace).

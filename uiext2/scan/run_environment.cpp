@@ -1,14 +1,11 @@
 // The run values and image drop folder of a scan run.
 #include "scan/run_environment.h"
 
-#include "com/trace_events.h"
-#include "device/folder_entries.h"
-#include "device/path_rules.h"
-#include "device/own_file.h"
+#include "trace/trace_events.h"
+#include "device/own_folder.h"
 #include "scan/scan_names.h"
 
 #include <cstring>
-#include <optional>
 
 namespace uiext2
 {
@@ -16,7 +13,7 @@ namespace uiext2
 namespace
 {
 
-constexpr int kMaxDropDeletions = 2001;
+constexpr ULONG kMaxDropDeletions = 2001;
 
 void SetText(HKEY key, const char* name, const char* text) noexcept
 {
@@ -30,7 +27,7 @@ bool IsDropEntry(const ListedEntry& entry) noexcept
 {
     constexpr wchar_t kStem[] = L"image";
     constexpr int kStemLength = 5;
-    const int length = entry.nameBytes / static_cast<int>(sizeof(wchar_t));
+    const int length = static_cast<int>(entry.length);
     return length >= kStemLength &&
            ::CompareStringOrdinal(entry.name, kStemLength, kStem, kStemLength, TRUE) == CSTR_EQUAL &&
            (length == kStemLength || entry.name[kStemLength] == L'.');
@@ -71,29 +68,22 @@ void ImageDropFolder::Empty() noexcept
 {
     if (!folders_)
         return;
-    // Listed through the held handle, so the entries are those of the folder we checked,
-    // and each deleted by the wide name it was listed with.
-    const OwnFolder& drop = folders_->drop();
-    int visited = 0;
-    if (drop.held())
-    {
-        FolderListing listing(drop.handle());
-        // Made at the first image: asking the volume which proof it allows costs Wine a
-        // look-up of the mount point, and most runs leave no image.
-        std::optional<EntryDeleter> deleter;
-        ListedEntry entry;
-        while (visited < kMaxDropDeletions && listing.Next(entry))
+    // Listed through the held folder, so the entries are those of the folder we checked,
+    // and each deleted by the wide name it was listed with. Folders are not ours to delete.
+    ULONG visited = 0, removed = 0, left = 0;
+    folders_->drop().List(
+        [&](const ListedEntry& entry)
         {
-            // Folders are not ours to delete.
-            if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsDropEntry(entry))
-                continue;
-            ++visited;
-            if (!deleter)
-                deleter.emplace(drop.handle(), ProofFor(drop.handle()));
-            deleter->Delete(entry);
-        }
-    }
-    trace::DropFolderEmptied(drop.handle(), visited);
+            const bool image =
+                (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsDropEntry(entry) && visited < kMaxDropDeletions;
+            visited += image ? 1 : 0;
+            if (image && folders_->drop().DeleteListed(entry))
+                ++removed;
+            else
+                ++left;
+            return true;
+        });
+    trace::DropFolderEmptied(removed, left);
     folders_->RemoveDropIfEmpty();
 }
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "device/device_folders.h"
+#include "device/device_store.h"
 #include "support/unique.h"
 
 namespace uiext2

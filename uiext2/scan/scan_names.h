@@ -15,13 +15,8 @@ constexpr char kApplicationValue[] = "Application";
 constexpr char kHelpPathValue[] = "HelpPath";
 constexpr char kLanguageDllValue[] = "LanguageDll";
 
-// Relative to the common documents folder.
-constexpr char kVendorFolder[] = "\\Velmora";
-constexpr char kStagingFolder[] = "\\Velmora\\VT_WIA";
-constexpr char kImageDropFolder[] = "\\Velmora\\VT_WIA_COPY";
-
-// Relative to the program files folder.
-constexpr char kCompanionProgram[] = "\\WIA Scanner\\USB2\\callgui.exe";
+// In the driver package's folder (device/path_rules.h).
+constexpr char kCompanionFileName[] = "callgui.exe";
 
 // Pipe messages: 32-bit little-endian values written by the companion.
 constexpr unsigned long kItemsReady = 2;

@@ -3,8 +3,8 @@
 #include "scan/scan_run.h"
 
 #include "com/module.h"
-#include "com/trace_events.h"
-#include "device/device_identity.h"
+#include "trace/trace_events.h"
+#include "device/wia_binding.h"
 #include "device/path_rules.h"
 #include "device/settings_store.h"
 #include "pages/language.h"
@@ -95,7 +95,7 @@ private:
         DeviceIdentity identity{};
         const HRESULT read = ReadDeviceIdentity(root_.Get(), identity);
         trace::RunBegun(identity.deviceName); // empty when it could not be read
-        if (FAILED(read) || !IsSafeDeviceName(identity.deviceName) || !folders_.OpenDevice(identity.deviceName, true))
+        if (FAILED(read) || folders_.NameDevice(identity.deviceName) != ERROR_SUCCESS || !folders_.OpenDevice(true))
             return;
         ProvisionDeviceFolder(folders_, identity.modelName);
         MigrateScannerAddress(folders_);
@@ -113,7 +113,8 @@ private:
         DeviceFolders other;
         const bool same = folders_.deviceHeld() && std::strcmp(folders_.deviceName(), record.deviceName()) == 0;
         DeviceFolders& theirs = same ? folders_ : other;
-        if ((same || other.OpenDevice(record.deviceName(), false)) && theirs.OpenStaging(false))
+        if ((same || (other.NameDevice(record.deviceName()) == ERROR_SUCCESS && other.OpenDevice(false))) &&
+            theirs.OpenStaging(false))
         {
             StagingCopies dead;
             dead.Adopt(theirs, record);
@@ -146,7 +147,7 @@ private:
         char programFiles[MAX_PATH];
         char program[MAX_PATH];
         if (!ProgramFilesFolder(programFiles) ||
-            !FormatPath(program, sizeof(program), "%s%s", programFiles, kCompanionProgram))
+            !FormatPath(program, sizeof(program), "%s\\%s\\%s", programFiles, kPackageFolder, kCompanionFileName))
             return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 
         // The companion's own folder is its current folder, as when it is started from the

@@ -1,12 +1,10 @@
 // Staging copies out before the companion starts, and key by key back after it has gone.
 #include "scan/staging_copies.h"
 
-#include "com/trace_events.h"
+#include "trace/trace_events.h"
 
-#include "device/file_update.h"
 #include "device/path_rules.h"
 #include "device/profile_merge.h"
-#include "device/replacement_file.h"
 #include "device/settings_store.h"
 
 #include <string>
@@ -18,59 +16,21 @@ namespace uiext2
 namespace
 {
 
-constexpr const char* kStagedFiles[] = {kSettingsFileName, kScannerListFileName, kPageLogFileName};
-constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-bool Passing(DWORD error) noexcept
-{
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
-}
-
-// Retries `step` while it fails with an error that passes (another program holding the
-// entry), for as long as every writer of ours retries.
-template <typename Step> DWORD Retrying(Step step) noexcept
-{
-    const ULONGLONG start = ::GetTickCount64();
-    for (;;)
-    {
-        const DWORD error = step();
-        if (!Passing(error) || ::GetTickCount64() - start >= kUpdateRetryMs)
-            return error;
-        ::Sleep(kUpdatePauseMs);
-    }
-}
-
-// Puts `bytes` in place of whatever entry `name` is in the staging folder: the rename
-// replaces the entry itself, a hard link or link entry included, never what it leads to. A
-// copy that is ours lends the new one its access list; one another user made lends nothing.
-DWORD PlaceCopy(const OwnFolder& staging, const char* name, const FileBytes& bytes) noexcept
-{
-    return Retrying(
-        [&]
-        {
-            UniqueFile old;
-            const bool mine = OpenOwnFile(staging, name, READ_CONTROL, kShareAll, old) == ERROR_SUCCESS &&
-                              OwnedByUsOrTheSystem(old.get());
-            ReplacementFile file(staging, name);
-            const DWORD error = file.Create(bytes.data(), bytes.size(), mine ? old.get() : nullptr);
-            old.reset();
-            return error != ERROR_SUCCESS ? error : file.Commit(true);
-        });
-}
+constexpr const auto& kStagedFiles = kDeviceFileNames;
 
 // Removes the copy `name`. An entry that cannot be deleted as it stands (a link entry that
 // the platform will not open as itself) is first replaced by an empty file of ours, which
 // then goes.
 DWORD RemoveCopy(const OwnFolder& staging, const char* name) noexcept
 {
-    if (!OwnEntryExists(staging, name))
+    if (!staging.Exists(name))
         return ERROR_SUCCESS;
-    DWORD error = Retrying([&] { return DeleteOwnEntry(staging, name); });
+    DWORD error = Retrying([&] { return staging.Delete(name); });
     if (error != kErrorNotOurs)
         return error;
     const FileBytes empty;
-    error = PlaceCopy(staging, name, empty);
-    return error == ERROR_SUCCESS ? Retrying([&] { return DeleteOwnEntry(staging, name); }) : error;
+    error = staging.Replace(name, empty);
+    return error == ERROR_SUCCESS ? Retrying([&] { return staging.Delete(name); }) : error;
 }
 
 // The companion's changes against what it was handed, into the device's file as it is now.
@@ -110,10 +70,9 @@ DWORD StagingCopies::CopyOut(DeviceFolders& folders) noexcept
         DWORD error = ERROR_FILE_NOT_FOUND;
         const bool handed =
             folders.deviceHeld() &&
-            Retrying([&] { return ReadOwnFile(folders.device(), kStagedFiles[i], bytes, &error) ? 0 : error; }) ==
-                ERROR_SUCCESS;
+            (error = Retrying([&] { return folders.device().Read(kStagedFiles[i], bytes); })) == ERROR_SUCCESS;
         if (handed)
-            error = PlaceCopy(folders.staging(), kStagedFiles[i], bytes);
+            error = folders.staging().Replace(kStagedFiles[i], bytes);
         if (error == ERROR_SUCCESS)
         {
             copied_[i] = true;
@@ -121,7 +80,7 @@ DWORD StagingCopies::CopyOut(DeviceFolders& folders) noexcept
             continue;
         }
         // Held by another program past the retries: removing it would fail the same way.
-        if (handed && Passing(error))
+        if (handed && IsTransient(error))
             return error;
         // No copy at all rather than a stale one, of another device or another user.
         trace::CopyRefused(kStagedFiles[i], error);
@@ -147,14 +106,12 @@ size_t StagingCopies::CopyBack() noexcept
     for (int i = 0; folders_ && folders_->deviceHeld() && i < kFiles; ++i)
     {
         FileBytes edited;
-        DWORD error = ERROR_SUCCESS;
         if (!copied_[i] ||
-            Retrying([&] { return ReadOwnFile(folders_->staging(), kStagedFiles[i], edited, &error) ? 0 : error; }) !=
-                ERROR_SUCCESS ||
+            Retrying([&] { return folders_->staging().Read(kStagedFiles[i], edited); }) != ERROR_SUCCESS ||
             IsBlankProfile(edited.text()) || edited.text() == handed_[i].text())
             continue;
         MergeChange change(handed_[i], edited);
-        error = UpdateOwnFile(folders_->device(), kStagedFiles[i], &folders_->lock(), change);
+        const DWORD error = folders_->device().Update(kStagedFiles[i], &folders_->lock(), change);
         changed += error == ERROR_SUCCESS ? change.changed() : trace::CopyRefused(kStagedFiles[i], error);
     }
     HandOffRecord::Clear();

@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "device/device_folders.h"
-#include "device/own_file.h"
+#include "device/device_store.h"
+#include "device/own_folder.h"
 #include "scan/hand_off_record.h"
 
 namespace uiext2

@@ -22,19 +22,6 @@ IFACEMETHODIMP StreamTransferCallback::QueryInterface(REFIID iid, void** object)
     return ::QISearch(this, table, iid, object);
 }
 
-IFACEMETHODIMP_(ULONG) StreamTransferCallback::AddRef() noexcept
-{
-    return static_cast<ULONG>(::InterlockedIncrement(&refCount_));
-}
-
-IFACEMETHODIMP_(ULONG) StreamTransferCallback::Release() noexcept
-{
-    const LONG count = ::InterlockedDecrement(&refCount_);
-    if (count == 0)
-        delete this; // an unclaimed stream goes with it
-    return static_cast<ULONG>(count);
-}
-
 IFACEMETHODIMP StreamTransferCallback::TransferCallback(LONG, WiaTransferParams*) noexcept
 {
     return S_OK;

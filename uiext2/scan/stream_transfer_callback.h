@@ -1,6 +1,7 @@
 // The IWiaTransferCallback that hands one file stream to one item's download.
 #pragma once
 
+#include "com/module.h"
 #include "platform/wia2.h"
 
 #include <wrl/client.h>
@@ -12,23 +13,20 @@ namespace uiext2
 // then passes to the download, which releases it (closing the file) when done. A second
 // request is refused, since there is no second reference to give, and a stream nobody
 // asked for is released with the object.
-class StreamTransferCallback final : public IWiaTransferCallback
+class StreamTransferCallback final : public ComObject<IWiaTransferCallback>
 {
 public:
     explicit StreamTransferCallback(Microsoft::WRL::ComPtr<IStream> stream) noexcept;
 
     IFACEMETHODIMP QueryInterface(REFIID iid, void** object) noexcept override;
-    IFACEMETHODIMP_(ULONG) AddRef() noexcept override;
-    IFACEMETHODIMP_(ULONG) Release() noexcept override;
 
     // No progress is shown and the transfer is never cancelled.
     IFACEMETHODIMP TransferCallback(LONG flags, WiaTransferParams* params) noexcept override;
     IFACEMETHODIMP GetNextStream(LONG flags, BSTR itemName, BSTR fullItemName, IStream** stream) noexcept override;
 
 private:
-    ~StreamTransferCallback() = default;
+    ~StreamTransferCallback() override = default; // an unclaimed stream goes with it
 
-    volatile LONG refCount_ = 1;
     Microsoft::WRL::ComPtr<IStream> stream_;
 };
 

@@ -60,64 +60,17 @@ template <typename T, T Invalid, auto Close> struct HandleTraits
     static void close(pointer value) noexcept { Close(value); }
 };
 
-// INVALID_HANDLE_VALUE is not a constant expression, so it gets traits of its own.
-struct FileHandleTraits
+// INVALID_HANDLE_VALUE is not a constant expression, so those handles get traits of their own.
+template <auto Close> struct InvalidValueTraits
 {
     using pointer = HANDLE;
     static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(pointer value) noexcept { ::CloseHandle(value); }
+    static void close(pointer value) noexcept { Close(value); }
 };
 
-struct FindHandleTraits
-{
-    using pointer = HANDLE;
-    static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(pointer value) noexcept { ::FindClose(value); }
-};
-
-inline void CloseRegKey(HKEY key) noexcept
-{
-    ::RegCloseKey(key);
-}
-inline void FreeGlobal(HGLOBAL memory) noexcept
-{
-    ::GlobalFree(memory);
-}
-inline void DeleteGdiObject(HGDIOBJ object) noexcept
-{
-    ::DeleteObject(object);
-}
-inline void DeleteMemoryDc(HDC dc) noexcept
-{
-    ::DeleteDC(dc);
-}
 inline void ReleaseCryptContext(HCRYPTPROV provider) noexcept
 {
     ::CryptReleaseContext(provider, 0);
-}
-inline void DestroyCryptHash(HCRYPTHASH hash) noexcept
-{
-    ::CryptDestroyHash(hash);
-}
-inline void DestroyCryptKey(HCRYPTKEY key) noexcept
-{
-    ::CryptDestroyKey(key);
-}
-inline void CloseKernelHandle(HANDLE handle) noexcept
-{
-    ::CloseHandle(handle);
-}
-inline void FreeBstr(BSTR text) noexcept
-{
-    ::SysFreeString(text);
-}
-inline void ReleaseMedium(STGMEDIUM* medium) noexcept
-{
-    ::ReleaseStgMedium(medium);
-}
-inline void FreeLocal(HLOCAL memory) noexcept
-{
-    ::LocalFree(memory);
 }
 inline void CloseMutex(HANDLE mutex) noexcept
 {
@@ -126,22 +79,22 @@ inline void CloseMutex(HANDLE mutex) noexcept
     ::CloseHandle(mutex);
 }
 
-using UniqueHandle = Unique<HandleTraits<HANDLE, nullptr, CloseKernelHandle>>;
-using UniqueFile = Unique<FileHandleTraits>; // CreateFile, CreateNamedPipe
-using UniqueFind = Unique<FindHandleTraits>;
-using UniqueLocal = Unique<HandleTraits<HLOCAL, nullptr, FreeLocal>>; // LocalAlloc'd by the platform
+using UniqueHandle = Unique<HandleTraits<HANDLE, nullptr, ::CloseHandle>>;
+using UniqueFile = Unique<InvalidValueTraits<::CloseHandle>>; // CreateFile, CreateNamedPipe
+using UniqueFind = Unique<InvalidValueTraits<::FindClose>>;
+using UniqueLocal = Unique<HandleTraits<HLOCAL, nullptr, ::LocalFree>>; // LocalAlloc'd by the platform
 using UniqueMutex = Unique<HandleTraits<HANDLE, nullptr, CloseMutex>>;
-using UniqueHKey = Unique<HandleTraits<HKEY, nullptr, CloseRegKey>>;
-using UniqueHGlobal = Unique<HandleTraits<HGLOBAL, nullptr, FreeGlobal>>;
-using UniqueGdiObject = Unique<HandleTraits<HGDIOBJ, nullptr, DeleteGdiObject>>;
-using UniqueMemoryDc = Unique<HandleTraits<HDC, nullptr, DeleteMemoryDc>>; // CreateCompatibleDC
+using UniqueHKey = Unique<HandleTraits<HKEY, nullptr, ::RegCloseKey>>;
+using UniqueHGlobal = Unique<HandleTraits<HGLOBAL, nullptr, ::GlobalFree>>;
+using UniqueGdiObject = Unique<HandleTraits<HGDIOBJ, nullptr, ::DeleteObject>>;
+using UniqueMemoryDc = Unique<HandleTraits<HDC, nullptr, ::DeleteDC>>; // CreateCompatibleDC
 using UniqueCryptProvider = Unique<HandleTraits<HCRYPTPROV, 0, ReleaseCryptContext>>;
-using UniqueCryptHash = Unique<HandleTraits<HCRYPTHASH, 0, DestroyCryptHash>>;
-using UniqueCryptKey = Unique<HandleTraits<HCRYPTKEY, 0, DestroyCryptKey>>;
-using UniqueBstr = Unique<HandleTraits<BSTR, nullptr, FreeBstr>>;
+using UniqueCryptHash = Unique<HandleTraits<HCRYPTHASH, 0, ::CryptDestroyHash>>;
+using UniqueCryptKey = Unique<HandleTraits<HCRYPTKEY, 0, ::CryptDestroyKey>>;
+using UniqueBstr = Unique<HandleTraits<BSTR, nullptr, ::SysFreeString>>;
 // Holds the caller's STGMEDIUM record that IDataObject::GetData filled, and releases the
 // medium by the platform's rules (its memory, or its owner's reference) at scope end.
-using UniqueStgMedium = Unique<HandleTraits<STGMEDIUM*, nullptr, ReleaseMedium>>;
+using UniqueStgMedium = Unique<HandleTraits<STGMEDIUM*, nullptr, ::ReleaseStgMedium>>;
 
 // GlobalLock for the length of a scope.
 class GlobalLockScope

@@ -1,9 +1,9 @@
-// Files of ours, opened and read relative to a held folder handle.
-#include "device/own_file.h"
-
-#include "com/trace_events.h"
+// Files of ours in a held folder: opened on the entry itself and checked to be ours, read
+// whole, and deleted through the held handle.
+#include "device/own_folder.h"
 
 #include <cstring>
+#include <cwchar>
 
 namespace uiext2
 {
@@ -11,10 +11,10 @@ namespace uiext2
 namespace
 {
 
-constexpr DWORD kMaxFileBytes = 16u * 1024u * 1024u;
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // Readers share with readers, and with a replacement's rename, not with writers.
 constexpr ULONG kShareDenyingWrites = FILE_SHARE_READ | FILE_SHARE_DELETE;
+constexpr DWORD kMaxFileBytes = 16u * 1024u * 1024u;
 
 DWORD IdentityFrom(HANDLE file, FileIdentity& identity) noexcept
 {
@@ -23,7 +23,7 @@ DWORD IdentityFrom(HANDLE file, FileIdentity& identity) noexcept
     if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof(basic)) ||
         !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard)))
         return ::GetLastError();
-    identity.number = FileNumber(file);
+    identity.number = OwnFolder::FileNumber(file);
     identity.changed = basic.ChangeTime.QuadPart;
     identity.written = basic.LastWriteTime.QuadPart;
     identity.size = standard.EndOfFile.QuadPart;
@@ -78,94 +78,104 @@ bool ReadFileBytes(const char* path, FileBytes& bytes) noexcept
     return file && bytes.ReadFrom(file.get()) == ERROR_SUCCESS;
 }
 
-DWORD OpenOwnFile(const OwnFolder& folder, const char* name, ACCESS_MASK access, ULONG share, UniqueFile& out,
-                  FileIdentity* identity) noexcept
+DWORD OwnFolder::OpenWide(const wchar_t* name, ACCESS_MASK access, ULONG share, UniqueFile& out,
+                          FileIdentity* identity) const noexcept
 {
-    wchar_t wide[MAX_PATH];
-    if (!folder.held() || !WideName(name, wide))
-        return ERROR_INVALID_NAME;
     access |= FILE_READ_ATTRIBUTES;
     UniqueFile file;
-    DWORD error = ErrorOf(OpenRelative(folder.handle(), wide, access, share, FILE_OPEN, FILE_NON_DIRECTORY_FILE, file));
+    DWORD error = OpenEntry(name, access, share, FILE_OPEN, FILE_NON_DIRECTORY_FILE, file);
+    if (error == kErrorNotOurs)
+        return Refuse("folder", name);
     if (error != ERROR_SUCCESS)
-        return trace::OpenRefused(error, wide, false);
+        return error;
     FILE_ATTRIBUTE_TAG_INFO tag = {};
-    if (!::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof(tag)) || IsLink(tag) ||
-        (tag.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
-        return trace::FileNotOurs(file.get(), wide);
+    if (!::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof(tag)))
+        return Refuse("attributes", name, ::GetLastError());
+    if (IsLink(tag))
+        return Refuse("link", name);
+    if (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return Refuse("folder", name);
+    if (tag.FileAttributes & FILE_ATTRIBUTE_DEVICE)
+        return Refuse("file", name);
     if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
     {
         // Opened as the reparse point, the filter that keeps its data is passed by: open it
         // again through the filter, and make sure that is the same file.
         const ULONGLONG number = FileNumber(file.get());
         UniqueFile served;
-        error = ErrorOf(
-            OpenRelative(folder.handle(), wide, access, share, FILE_OPEN, FILE_NON_DIRECTORY_FILE, served, false));
+        error = OpenEntry(name, access, share, FILE_OPEN, FILE_NON_DIRECTORY_FILE, served, 0);
         if (error != ERROR_SUCCESS)
             return error;
         if (number == 0 || FileNumber(served.get()) != number)
-            return trace::FileNotOurs(served.get(), wide);
+            return Refuse("name", name);
         file = std::move(served);
     }
     // The standard record, not GetFileInformationByHandle: that one also asks for the
     // volume's serial number, which Wine finds only by looking the mount point up.
     FILE_STANDARD_INFO standard = {};
-    if (!::GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof(standard)) ||
-        standard.NumberOfLinks != 1 || standard.Directory || !IsEntryItself(folder, wide, file.get()))
-        return trace::FileNotOurs(file.get(), wide);
+    if (!::GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof(standard)))
+        return Refuse("attributes", name, ::GetLastError());
+    if (standard.Directory)
+        return Refuse("folder", name);
+    if (standard.NumberOfLinks != 1)
+        return Refuse("second name", name);
+    if (!Proves(file.get(), name, static_cast<ULONG>(std::wcslen(name)), nullptr))
+        return Refuse("name", name);
     if (identity && (error = IdentityFrom(file.get(), *identity)) != ERROR_SUCCESS)
         return error;
     out = std::move(file);
     return ERROR_SUCCESS;
 }
 
-bool ReadOwnFile(const OwnFolder& folder, const char* name, FileBytes& bytes, DWORD* error,
-                 FileIdentity* identity) noexcept
+DWORD OwnFolder::OpenFile(const char* name, ACCESS_MASK access, ULONG share, UniqueFile& out,
+                          FileIdentity* identity) const noexcept
 {
-    UniqueFile file;
-    DWORD result = OpenOwnFile(folder, name, GENERIC_READ, kShareDenyingWrites, file, identity);
-    if (result == ERROR_SUCCESS)
-        result = bytes.ReadFrom(file.get());
-    if (error)
-        *error = result;
-    return result == ERROR_SUCCESS;
+    wchar_t wide[MAX_PATH];
+    if (!held() || !WideName(name, wide))
+        return ERROR_INVALID_NAME;
+    return OpenWide(wide, access, share, out, identity);
 }
 
-DWORD IdentityOf(const OwnFolder& folder, const char* name, FileIdentity& identity) noexcept
+DWORD OwnFolder::Read(const char* name, FileBytes& bytes, FileIdentity* identity) const noexcept
 {
     UniqueFile file;
-    return OpenOwnFile(folder, name, 0, kShareAll, file, &identity);
+    const DWORD error = OpenFile(name, GENERIC_READ, kShareDenyingWrites, file, identity);
+    return error != ERROR_SUCCESS ? error : bytes.ReadFrom(file.get());
 }
 
-bool OwnEntryExists(const OwnFolder& folder, const char* name) noexcept
+DWORD OwnFolder::Identity(const char* name, FileIdentity& identity) const noexcept
+{
+    UniqueFile file;
+    return OpenFile(name, 0, kShareAll, file, &identity);
+}
+
+bool OwnFolder::Exists(const char* name) const noexcept
 {
     wchar_t wide[MAX_PATH];
     UniqueFile entry;
-    if (!folder.held() || !WideName(name, wide))
+    if (!held() || !WideName(name, wide))
         return true;
-    const DWORD error =
-        ErrorOf(OpenRelative(folder.handle(), wide, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, entry));
+    const DWORD error = OpenEntry(wide, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, entry);
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
-DWORD DeleteOwnEntry(const OwnFolder& folder, const char* name) noexcept
+DWORD OwnFolder::Delete(const char* name) const noexcept
 {
     wchar_t wide[MAX_PATH];
     UniqueFile entry;
-    if (!folder.held() || !WideName(name, wide))
+    if (!held() || !WideName(name, wide))
         return ERROR_INVALID_NAME;
-    DWORD error = ErrorOf(OpenRelative(folder.handle(), wide, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN,
-                                       FILE_NON_DIRECTORY_FILE, entry));
+    const DWORD error =
+        OpenEntry(wide, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, FILE_NON_DIRECTORY_FILE, entry);
     if (error == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;
     if (error != ERROR_SUCCESS)
         return error;
-    // The name check matters where the flag does not keep the handle on a link entry: Wine
-    // opens a Unix symbolic link's target, and deleting through that handle would delete
-    // the target.
-    if (!trace::NameHeld(IsEntryItself(folder, wide, entry.get()), wide))
-        return kErrorNotOurs;
-    return Dispose(entry.get()) ? ERROR_SUCCESS : ::GetLastError();
+    // The proof matters where the open does not stop at a link entry: Wine opens a Unix
+    // symbolic link's target, and deleting through that handle would delete the target.
+    if (!Proves(entry.get(), wide, static_cast<ULONG>(std::wcslen(wide)), nullptr))
+        return Refuse("name", wide);
+    return MarkForDeletion(entry.get()) ? ERROR_SUCCESS : ::GetLastError();
 }
 
 } // namespace uiext2

@@ -1,5 +1,5 @@
 // SHA-1 and the name-based provider GUID.
-#include "support/provider_guid.h"
+#include "provider_guid.h"
 
 #include <cstring>
 

@@ -1,9 +1,9 @@
 // What the extension's event functions share: its one provider and the writing of an event
-// from a table of fields. Internal to com/trace_*.cpp.
+// from a table of fields. Internal to trace/trace_*.cpp.
 #pragma once
 
 #include "platform/event_tracing.h"
-#include "support/trace_logging.h"
+#include "trace/trace_logging.h"
 
 #include <cstddef>
 

@@ -1,8 +1,8 @@
 // The extension's provider and its scan-run events; the sheet's and the refusals' are in
-// trace_refusals.cpp.
-#include "com/trace_events.h"
+// trace_sheet.cpp.
+#include "trace/trace_events.h"
 
-#include "com/trace_provider.h"
+#include "trace/trace_provider.h"
 #include "support/unique.h"
 
 namespace uiext2
@@ -19,7 +19,7 @@ namespace
 {
 
 // Its GUID, {92255BCB-E131-5EDD-4393-39ADE36ABE08}, is derived from the name at registration.
-TraceProvider g_provider("Velmora.WiaScanner.UiExtension");
+TraceProvider g_provider(kExtensionProvider);
 
 constexpr TraceField kRunBegunFields[] = {{"Program", kTraceInUnicodeString, kTraceOutDefault},
                                           {"Device", kTraceInUnicodeString, kTraceOutDefault}};
@@ -42,20 +42,6 @@ constexpr TraceField kPageFields[] = {{"Bytes", kTraceInUInt64, kTraceOutDefault
                                       {"FileName", kTraceInUnicodeString, kTraceOutDefault}};
 
 // "image" with any extension, or none, as the clean-up's search pattern reads it.
-bool IsDropImage(const FILE_FULL_DIR_INFO& entry) noexcept
-{
-    const int length = static_cast<int>(entry.FileNameLength / sizeof(wchar_t));
-    return (entry.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && length >= 5 &&
-           ::CompareStringOrdinal(entry.FileName, 5, L"image", 5, TRUE) == CSTR_EQUAL &&
-           (length == 5 || entry.FileName[5] == L'.');
-}
-
-bool IsDotEntry(const FILE_FULL_DIR_INFO& entry) noexcept
-{
-    const ULONG length = entry.FileNameLength / sizeof(wchar_t);
-    return entry.FileName[0] == L'.' && (length == 1 || (length == 2 && entry.FileName[1] == L'.'));
-}
-
 ULONGLONG FileTimeValue(const FILETIME& time) noexcept
 {
     return static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
@@ -191,29 +177,12 @@ ULONG CompanionWatch::ExitMs() const noexcept
     return exit > told_ ? static_cast<ULONG>((exit - told_) / 10000) : 0; // it may have left before it was told
 }
 
-void DropFolderEmptied(HANDLE folder, int tried) noexcept
+void DropFolderEmptied(ULONG removed, ULONG left) noexcept
 {
-    if (!folder || !ExtensionProvider().Enabled(kLevelInformation, kKeywordScan))
+    if (!ExtensionProvider().Enabled(kLevelInformation, kKeywordScan))
         return;
-    constexpr DWORD kListBytes = 64 * 1024;
-    UniqueLocal list(::LocalAlloc(LMEM_FIXED, kListBytes));
-    UINT32 left = 0, imagesLeft = 0;
-    for (FILE_INFO_BY_HANDLE_CLASS kind = FileFullDirectoryRestartInfo;
-         list && ::GetFileInformationByHandleEx(folder, kind, list.get(), kListBytes); kind = FileFullDirectoryInfo)
-    {
-        const BYTE* at = static_cast<const BYTE*>(list.get());
-        for (const FILE_FULL_DIR_INFO* entry;; at += entry->NextEntryOffset)
-        {
-            entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(at);
-            left += IsDotEntry(*entry) ? 0 : 1;
-            imagesLeft += IsDropImage(*entry) ? 1 : 0;
-            if (entry->NextEntryOffset == 0)
-                break;
-        }
-    }
-    const UINT32 attempted = tried > 0 ? static_cast<UINT32>(tried) : 0;
-    const UINT32 removed = attempted > imagesLeft ? attempted - imagesLeft : 0;
-    const TraceValue values[] = {TraceBytes(&removed, 4), TraceBytes(&left, 4)};
+    const UINT32 removedValue = removed, leftValue = left;
+    const TraceValue values[] = {TraceBytes(&removedValue, 4), TraceBytes(&leftValue, 4)};
     Write(kLevelInformation, kKeywordScan, "DropFolderEmptied", kDropFolderFields, values);
 }
 

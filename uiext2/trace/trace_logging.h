@@ -5,6 +5,8 @@
 // descriptors, so that the system's decoders show it without a manifest.
 #pragma once
 
+#include "trace/provider_identity.h"
+
 #include <windows.h>
 #include <evntprov.h>
 
@@ -64,8 +66,15 @@ TraceValue TraceText(const wchar_t* text) noexcept; // likewise
 class TraceProvider
 {
 public:
-    // `name` (ASCII) names the provider for the platform's trace programs; its GUID is derived from it.
-    explicit TraceProvider(const char* name) noexcept : name_(name) {}
+    // `identity` names the provider for the platform's trace programs, with its GUID.
+    explicit TraceProvider(const trace::ProviderIdentity& identity) noexcept
+        : name_(identity.name), id_{identity.data1,
+                                    identity.data2,
+                                    identity.data3,
+                                    {identity.data4[0], identity.data4[1], identity.data4[2], identity.data4[3],
+                                     identity.data4[4], identity.data4[5], identity.data4[6], identity.data4[7]}}
+    {
+    }
     TraceProvider(const TraceProvider&) = delete;
     TraceProvider& operator=(const TraceProvider&) = delete;
 

@@ -1,9 +1,8 @@
 // The TraceLogging layout of provider traits and event metadata, and the provider's
 // registration and enabled state.
-#include "support/trace_logging.h"
+#include "trace/trace_logging.h"
 
 #include "platform/event_tracing.h"
-#include "support/provider_guid.h"
 
 #include <cstring>
 #include <cwchar>
@@ -77,8 +76,6 @@ ULONG TraceProvider::Register() noexcept
 {
     if (handle_)
         return ERROR_SUCCESS;
-    const auto id = ProviderGuidBytes(name_);
-    std::memcpy(&id_, id.data(), sizeof(id_));
     // The traits: their total size (UINT16, itself included) and the provider's name; no
     // further trait (such as a provider group).
     const size_t nameSize = std::strlen(name_) + 1;

@@ -1,5 +1,5 @@
 // The library's activation context, made once from its manifest resource.
-#include "com/activation_context.h"
+#include "pages/activation_context.h"
 
 #include "com/module.h"
 

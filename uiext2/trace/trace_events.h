@@ -81,9 +81,8 @@ private:
 void HandOff(ULONG keysMerged, const CompanionWatch& companion) noexcept;
 
 // "DropFolderEmptied", information: Removed (UINT32, the "image.*" entries the clean-up
-// tried and that are gone), Left (UINT32, every entry still in the folder). `folder` is the
-// held drop folder (listed again, only when tracing); nothing when it is not held.
-void DropFolderEmptied(HANDLE folder, int tried) noexcept;
+// deleted), Left (UINT32, every other entry the folder listed).
+void DropFolderEmptied(ULONG removed, ULONG left) noexcept;
 
 // "RunEnded", information, or error when the result is a failure: Result (HRESULT, what
 // DeviceDialog returns; S_FALSE when another run of this logon was active), PagesSaved
@@ -112,8 +111,7 @@ void SheetPages(bool settings, bool about, WORD language) noexcept;
 // into the file put in place: those the user changed and those the file lacked; 0 when none
 // was), Error (Win32 error, ERROR_SUCCESS when saved), Reason (text: the reason the message
 // box gave, "in use", "not ours", "folder", "denied" or "other"; empty when saved).
-// `reasonId` is the reason's string ID.
-void Applied(DWORD error, UINT reasonId, size_t keysWritten) noexcept;
+void Applied(DWORD error, const char* reason, size_t keysWritten) noexcept;
 
 // ---- Refusals of what is not ours (keyword Refusal) ----
 
@@ -121,18 +119,9 @@ void Applied(DWORD error, UINT reasonId, size_t keysWritten) noexcept;
 // attributes could not be read, "link" for a reparse point, "folder" for a folder where a
 // file belongs, "file" for a file or device where a folder belongs, "second name" for a file
 // with more than one name, "name" for an entry that is not where its folder is, the handle
-// naming another file), Entry (UTF-16, the entry's own name, the last component of
-// `expected`), Error (Win32 error: the platform's where a query failed, else 222, not ours).
-//
-// FileNotOurs and FolderNotOurs are called where a check refused the entry opened as
-// `handle`: they tell which one (looking again, only when tracing) and return the error the
-// caller returns (kErrorNotOurs, device/entry_access.h). OpenRefused is called with an open's
-// error and returns it; only kErrorNotOurs (a folder where a file belongs, or the reverse)
-// is traced. NameHeld is called with a name check's result and returns it.
-DWORD FileNotOurs(HANDLE handle, const wchar_t* expected) noexcept;
-DWORD FolderNotOurs(HANDLE handle, const wchar_t* expected) noexcept;
-DWORD OpenRefused(DWORD error, const wchar_t* expected, bool folder) noexcept;
-bool NameHeld(bool held, const wchar_t* expected) noexcept;
+// naming another file), Entry (UTF-16, the entry's own name), Error (Win32 error: the
+// platform's where a query failed, else 222, not ours).
+void NotOurs(const char* check, const wchar_t* entry, DWORD error) noexcept;
 
 } // namespace trace
 } // namespace uiext2
