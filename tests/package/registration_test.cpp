@@ -94,8 +94,8 @@ public:
             return;
         INFCONTEXT model;
         if (!::SetupFindFirstLineA(inf_.get(), models, nullptr, &model) ||
-            !::SetupDiGetActualSectionToInstallA(inf_.get(), Field(model, 1).c_str(), install, sizeof install,
-                                                 nullptr, &decoration) ||
+            !::SetupDiGetActualSectionToInstallA(inf_.get(), Field(model, 1).c_str(), install, sizeof install, nullptr,
+                                                 &decoration) ||
             !decoration || ::_strnicmp(decoration, ".NT", 3) != 0)
             return;
         install_ = install;
@@ -124,10 +124,7 @@ public:
 
     // The class the device's DeviceData section names: WIA copies it into the device's key,
     // and applications read it back as WIA_DIP_UI_CLSID.
-    std::string UiClass() const
-    {
-        return Entry(inf_.get(), Entry(inf_.get(), install_, "DeviceData"), "UI Class ID");
-    }
+    std::string UiClass() const { return Entry(inf_.get(), Entry(inf_.get(), install_, "DeviceData"), "UI Class ID"); }
 
     // Where the install section's files go, as setupapi resolves the copy section's
     // DestinationDirs entry: on Windows the driver store's folder of this architecture. Wine 8
@@ -149,10 +146,9 @@ public:
         // INVALID_HANDLE_VALUE as the progress window: no progress dialog, no prompts.
         void* context =
             ::SetupInitDefaultQueueCallbackEx(nullptr, reinterpret_cast<HWND>(INVALID_HANDLE_VALUE), 0, 0, nullptr);
-        const BOOL done = ::SetupInstallFromInfSectionA(nullptr, inf_.get(), install_.c_str(),
-                                                        SPINST_FILES | SPINST_REGISTRY, nullptr, folder_.c_str(),
-                                                        SP_COPY_NEWER_OR_SAME, ::SetupDefaultQueueCallbackA, context,
-                                                        nullptr, nullptr);
+        const BOOL done = ::SetupInstallFromInfSectionA(
+            nullptr, inf_.get(), install_.c_str(), SPINST_FILES | SPINST_REGISTRY, nullptr, folder_.c_str(),
+            SP_COPY_NEWER_OR_SAME, ::SetupDefaultQueueCallbackA, context, nullptr, nullptr);
         ::SetupTermDefaultQueueCallback(context);
         return done != FALSE;
     }

@@ -24,25 +24,26 @@ constexpr TraceField kSheetPagesFields[] = {{"Settings", kTraceInBool32, kTraceO
                                             {"Language", kTraceInHexInt32, kTraceOutDefault}};
 constexpr TraceField kApplyFields[] = {{"KeysWritten", kTraceInUInt32, kTraceOutDefault},
                                        {"Error", kTraceInUInt32, kTraceOutWin32Error},
-                                       {"Reason", kTraceInAnsiString, kTraceOutDefault}};
+                                       {"Reason", kTraceInUnicodeString, kTraceOutDefault}};
 constexpr TraceField kNotOursFields[] = {{"Check", kTraceInAnsiString, kTraceOutDefault},
                                          {"Entry", kTraceInUnicodeString, kTraceOutDefault},
                                          {"Error", kTraceInUInt32, kTraceOutWin32Error}};
 
-const char* ReasonText(UINT reasonId) noexcept
+// UTF-16: a decoder would read 8-bit text in its own machine's code page.
+const wchar_t* ReasonText(UINT reasonId) noexcept
 {
     switch (reasonId)
     {
     case IDS_SAVE_IN_USE:
-        return "in use";
+        return L"in use";
     case IDS_SAVE_NOT_OURS:
-        return "not ours";
+        return L"not ours";
     case IDS_SAVE_FOLDER:
-        return "folder";
+        return L"folder";
     case IDS_SAVE_DENIED:
-        return "denied";
+        return L"denied";
     default:
-        return "other";
+        return L"other";
     }
 }
 
@@ -119,7 +120,7 @@ void Applied(DWORD error, UINT reasonId, size_t keysWritten) noexcept
     const UINT32 keys = error == ERROR_SUCCESS ? static_cast<UINT32>(keysWritten) : 0;
     const UINT32 code = error;
     const TraceValue values[] = {TraceBytes(&keys, 4), TraceBytes(&code, 4),
-                                 TraceText(error == ERROR_SUCCESS ? "" : ReasonText(reasonId))};
+                                 TraceText(error == ERROR_SUCCESS ? L"" : ReasonText(reasonId))};
     Write(level, kKeywordSettings, "Apply", kApplyFields, values);
 }
 
