@@ -18,7 +18,8 @@ expect_clean("${FRAGMENT_INF}" ON)
 
 # rule|text in the example|what it becomes. The faults a vendor's merge or a change of the
 # generator could bring: the system folder, the naive fix that loses the subfolder, a
-# path outside the store, a global key, a file renamed, one architecture forgotten.
+# path outside the store, a global key or another class's, a file renamed, one architecture
+# forgotten.
 set(nl "\n") # file(READ) gives the CRLF lines as LF
 set(rows
     "dirid13|uiext2.CopyFiles.amd64=13,amd64|uiext2.CopyFiles.amd64=11"
@@ -27,7 +28,7 @@ set(rows
     "subdir|[uiext2.CopyFiles.amd64]${nl}uiext2.dll|[uiext2.CopyFiles.amd64]${nl}uiext2.dll,uiext2-1.dll"
     "path13|\"%13%\\amd64\\uiext2.dll\"|\"%11%\\uiext2.dll\""
     "hkcr|[uiext2.AddReg.arm64]${nl}|[uiext2.AddReg.arm64]${nl}HKLM,\"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\",\"x\",0,\"x\"${nl}"
-    "hkcr|[uiext2.AddReg.amd64]${nl}|[uiext2.AddReg.amd64]${nl}HKCR,\"*\\shellex\\ContextMenuHandlers\\x\",,0x10${nl}"
+    "hkcr|[uiext2.AddReg.amd64]${nl}|[uiext2.AddReg.amd64]${nl}HKCR,\"CLSID\\{0F5A2C3E-0000-4000-8000-000000000001}\",,0x10${nl}"
     "universal|AddReg=uiext2.AddReg.amd64|AddReg=uiext2.AddReg.amd64${nl}RegisterDlls=uiext2.Register"
     "version|PnpLockdown=1|PnpLockdown=0"
     "platforms|,NTamd64,NTarm64|,NTamd64"
