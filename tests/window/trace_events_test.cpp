@@ -104,18 +104,32 @@ std::string FreshFolder(const std::string& name)
     return folder;
 }
 
+// What a traced scan needs: COM on this thread, as the WIA dialog's caller has it, the
+// provider, and the templates and the companion installed where a driver package puts them.
+struct ScanStage
+{
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const testtrace::Registration* provider = Provider();
+    uiext2_test::InstalledTemplates templates;
+    uiext2_test::InstalledCompanion companion;
+
+    ~ScanStage()
+    {
+        if (SUCCEEDED(com))
+            ::CoUninitialize();
+    }
+    bool ok() const { return com == S_OK && provider && templates.ok() && companion.ok(); }
+};
+
 // A scan of two pages with a stranger on the pipe before the companion, two images and a
 // foreign file in the drop folder, and a key the companion adds to the settings: what each
 // trace is given. Without one nothing is written; one that asks for refusals, or for
 // warnings and errors, gets the stranger alone; one that asks for everything gets every step.
 TEST(TraceEvents, ScanRun)
 {
-    ASSERT_EQ(S_OK, ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    const testtrace::Registration* provider = Provider();
-    ASSERT_NE(nullptr, provider);
-    uiext2_test::InstalledTemplates templates;
-    uiext2_test::InstalledCompanion companion;
-    ASSERT_TRUE(templates.ok() && companion.ok());
+    ScanStage stage;
+    ASSERT_TRUE(stage.ok());
+    const testtrace::Registration* provider = stage.provider;
     const std::string device = "uiext2 trace scan", tray = FreshFolder("uiext2 trace tray");
     const std::string drop = uiext2_test::CommonDocumentsFolder() + "\\Velmora\\VT_WIA_COPY";
     ::SetEnvironmentVariableA("UIEXT2_SCANNER_TRAY", tray.c_str());
@@ -217,7 +231,6 @@ TEST(TraceEvents, ScanRun)
     }
     uiext2_test::RemoveDeviceFolder(device);
     uiext2_test::RemoveFolder(tray);
-    ::CoUninitialize();
 }
 
 // A scan of a device whose settings file has a second name (a hard link made from the Unix
@@ -225,12 +238,9 @@ TEST(TraceEvents, ScanRun)
 // and the refusal names the file in UTF-16.
 TEST(TraceEvents, CopyRefused)
 {
-    ASSERT_EQ(S_OK, ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    const testtrace::Registration* provider = Provider();
-    ASSERT_NE(nullptr, provider);
-    uiext2_test::InstalledTemplates templates;
-    uiext2_test::InstalledCompanion companion;
-    ASSERT_TRUE(templates.ok() && companion.ok());
+    ScanStage stage;
+    ASSERT_TRUE(stage.ok());
+    const testtrace::Registration* provider = stage.provider;
     const std::string device = "uiext2 trace refused", output = FreshFolder("uiext2 trace refused scans");
     const std::string settings = uiext2_test::CommonDocumentsFolder() + "\\Velmora\\WIA\\" + device + "\\VT_TWAIN1.ini";
     const std::string elsewhere = uiext2_test::CommonDocumentsFolder() + "\\uiext2 trace refused link.ini";
@@ -261,7 +271,6 @@ TEST(TraceEvents, CopyRefused)
     uiext2_test::UnixShell("rm -f " + uiext2_test::OnC(elsewhere));
     uiext2_test::RemoveDeviceFolder(device);
     uiext2_test::RemoveFolder(output);
-    ::CoUninitialize();
 
     std::vector<testtrace::Event> refused;
     for (const testtrace::Event& event : events)
