@@ -50,8 +50,8 @@ unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 (cd "$unpacked" && cmake -E tar xf "$OLDPWD/$archive")
 top=$unpacked/uiext2-$version-win64
-listed=$(cd "$top" && find . -type f | sed 's#^\./##' | sort | tr '\n' ' ')
-expected="SHIPPING.md amd64/uiext2.dll amd64/uiext2.pdb amd64/uiext2.reg arm64/uiext2.dll arm64/uiext2.pdb arm64/uiext2.reg uiext2.inf "
+listed=$(cd "$top" && find . -type f | sed 's#^\./##' | LC_ALL=C sort | tr '\n' ' ')
+expected="SECURITY-NOTES.md SHIPPING.md amd64/uiext2.dll amd64/uiext2.pdb amd64/uiext2.reg arm64/uiext2.dll arm64/uiext2.pdb arm64/uiext2.reg uiext2-example.inf uiext2.inf uiext2.wprp "
 [ "$listed" = "$expected" ] || { echo "archive holds: $listed" >&2; exit 1; }
 for arch in amd64:release arm64:release-arm64; do
     folder=$top/${arch%%:*}
@@ -63,8 +63,8 @@ for arch in amd64:release arm64:release-arm64; do
     sh tools/check-pdb.sh "$(command -v llvm-readobj)" "$(command -v llvm-pdbutil)" "$folder/uiext2.dll" "$folder/uiext2.pdb"
     echo "${arch%%:*}: $(wc -c < "$folder/uiext2.dll") bytes of signed DLL"
 done
-# One fragment for both: the install directives and the source files of each architecture.
-for section in uiext2.Install.NTamd64 uiext2.Install.NTarm64 SourceDisksFiles.amd64 SourceDisksFiles.arm64; do
-    grep -q "^\[$section\]" "$top/uiext2.inf" || { echo "uiext2.inf has no [$section]" >&2; exit 1; }
-done
+# One fragment for both architectures, and the example INF it is merged into, as shipped,
+# by the rules of a package run from the driver store.
+cmake -DINF="$top/uiext2.inf" -DFRAGMENT=ON -P tools/check-inf.cmake
+cmake -DINF="$top/uiext2-example.inf" -P tools/check-inf.cmake
 echo "release archive: $archive"

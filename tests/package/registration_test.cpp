@@ -1,6 +1,7 @@
-// The shipped registration, installed as a driver package or a tester installs it, then
-// used as the platform uses it: the extension's class is found under the UI class's
-// shellex keys and created with CoCreateInstance, from the file the registration names.
+// The shipped registration, installed as the example driver package's INF installs it (with
+// the platform's setupapi, from a package laid out as the archive is) or as a tester imports
+// it, then used as the platform uses it: the extension's class is found under the UI
+// class's shellex keys and created with CoCreateInstance, from the file the install put.
 #include "platform/wia2.h"
 #include "support/unique.h"
 
@@ -47,62 +48,118 @@ struct InfTraits
     static void close(pointer inf) noexcept { ::SetupCloseInfFile(inf); }
 };
 
-// The INF fragment opened as SetupAPI opens a driver's INF: it takes its place in an INF
-// that has the [Version] and [SourceDisksNames] sections every driver INF has.
-class InfFragment
+std::string Field(const INFCONTEXT& line, DWORD index)
+{
+    char value[LINE_LEN] = "";
+    INFCONTEXT copy = line;
+    ::SetupGetStringFieldA(&copy, index, value, sizeof value, nullptr);
+    return value;
+}
+
+// Field `index` of the line `key` in `section`; empty when there is none.
+std::string Entry(HINF inf, const std::string& section, const char* key, DWORD index = 1)
+{
+    INFCONTEXT line;
+    return ::SetupFindFirstLineA(inf, section.c_str(), key, &line) ? Field(line, index) : "";
+}
+
+bool UnderWine()
+{
+    return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// The example INF in a package laid out as the release archive is, in a folder of its own:
+// the INF beside a folder named for each architecture, which holds that architecture's DLL.
+// Only the architecture of this process is laid out: the one the install picks.
+class ExamplePackage
 {
 public:
-    InfFragment()
+    ExamplePackage()
     {
-        char folder[MAX_PATH];
-        ::GetTempPathA(MAX_PATH, folder);
-        path_ = std::string(folder) + "uiext2_registration_test.inf";
-        std::ifstream fragment(ProgramFolder() + "\\uiext2.inf", std::ios::binary);
-        std::ofstream(path_, std::ios::binary) << "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Image\r\n"
-                                               << "[SourceDisksNames]\r\n1=\"uiext2\"\r\n"
-                                               << fragment.rdbuf();
-        inf_.reset(::SetupOpenInfFileA(path_.c_str(), nullptr, INF_STYLE_WIN4, nullptr));
+        char temp[MAX_PATH];
+        ::GetTempPathA(MAX_PATH, temp);
+        folder_ = std::string(temp) + "uiext2 package";
+        const std::string inf = folder_ + "\\uiext2-example.inf";
+        ::CreateDirectoryA(folder_.c_str(), nullptr);
+        ::CopyFileA((ProgramFolder() + "\\uiext2-example.inf").c_str(), inf.c_str(), FALSE);
+        inf_.reset(::SetupOpenInfFileA(inf.c_str(), nullptr, INF_STYLE_WIN4, nullptr));
+        if (inf_.get() == INVALID_HANDLE_VALUE)
+            return;
+        // The device's install section as Windows picks it: the models section and the
+        // DDInstall section of this architecture's decoration (".NTamd64", ".NTarm64").
+        char models[LINE_LEN], install[LINE_LEN], *decoration = nullptr;
+        const std::string manufacturer = Entry(inf_.get(), "Manufacturer", nullptr);
+        if (!::SetupDiGetActualSectionToInstallA(inf_.get(), manufacturer.c_str(), models, sizeof models, nullptr,
+                                                 nullptr))
+            return;
+        INFCONTEXT model;
+        if (!::SetupFindFirstLineA(inf_.get(), models, nullptr, &model) ||
+            !::SetupDiGetActualSectionToInstallA(inf_.get(), Field(model, 1).c_str(), install, sizeof install, nullptr,
+                                                 &decoration) ||
+            !decoration || ::_strnicmp(decoration, ".NT", 3) != 0)
+            return;
+        install_ = install;
+        architecture_ = decoration + 3;
+        const std::string dll = ProgramFolder() + "\\" + kDllName;
+        ::CreateDirectoryA((folder_ + "\\" + architecture_).c_str(), nullptr);
+        ::CopyFileA(dll.c_str(), (folder_ + "\\" + architecture_ + "\\" + kDllName).c_str(), FALSE);
+        // Wine 8's setupapi takes a file listed in a decorated [SourceDisksFiles.<arch>] from
+        // the INF's own folder, not from the subfolder the entry names (as Windows does, and
+        // as it does for an undecorated entry). Only there a second copy lies beside the INF.
+        if (UnderWine())
+            ::CopyFileA(dll.c_str(), (folder_ + "\\" + kDllName).c_str(), FALSE);
     }
-    ~InfFragment() { ::DeleteFileA(path_.c_str()); }
-
-    HINF get() const { return inf_.get(); }
-
-    // The class the device's DeviceData names: WIA copies it into the device's key, and
-    // applications read it back as WIA_DIP_UI_CLSID.
-    std::string UiClass() const
+    ~ExamplePackage()
     {
-        INFCONTEXT line;
-        char value[64] = "";
-        if (::SetupFindFirstLineA(inf_.get(), "uiext2.DeviceData", "UI Class ID", &line))
-            ::SetupGetStringFieldA(&line, 1, value, sizeof value, nullptr);
-        return value;
+        inf_.reset();
+        ::DeleteFileA((folder_ + "\\" + kDllName).c_str());
+        ::DeleteFileA((folder_ + "\\" + architecture_ + "\\" + kDllName).c_str());
+        ::RemoveDirectoryA((folder_ + "\\" + architecture_).c_str());
+        ::DeleteFileA((folder_ + "\\uiext2-example.inf").c_str());
+        ::RemoveDirectoryA(folder_.c_str());
+    }
+
+    bool ok() const { return !install_.empty(); }
+    const std::string& architecture() const { return architecture_; }
+
+    // The class the device's DeviceData section names: WIA copies it into the device's key,
+    // and applications read it back as WIA_DIP_UI_CLSID.
+    std::string UiClass() const { return Entry(inf_.get(), Entry(inf_.get(), install_, "DeviceData"), "UI Class ID"); }
+
+    // Where the install section's files go, as setupapi resolves the copy section's
+    // DestinationDirs entry: on Windows the driver store's folder of this architecture. Wine 8
+    // knows no DIRID 13 ("unknown dirid 13") and resolves it to C:\windows\system32\unknown,
+    // for the copy and for the %13% registry value alike, so the two still agree.
+    std::string Destination() const
+    {
+        char folder[MAX_PATH] = "";
+        const std::string copy = Entry(inf_.get(), install_, "CopyFiles");
+        if (!::SetupGetTargetPathA(inf_.get(), nullptr, copy.c_str(), folder, MAX_PATH, nullptr))
+            return "";
+        return std::string(folder) + "\\" + kDllName;
+    }
+
+    // The device's install section, files and registry, as the device installer runs it for
+    // this architecture, with the package's folder as its source.
+    bool Install() const
+    {
+        // INVALID_HANDLE_VALUE as the progress window: no progress dialog, no prompts.
+        void* context =
+            ::SetupInitDefaultQueueCallbackEx(nullptr, reinterpret_cast<HWND>(INVALID_HANDLE_VALUE), 0, 0, nullptr);
+        const BOOL done = ::SetupInstallFromInfSectionA(
+            nullptr, inf_.get(), install_.c_str(), SPINST_FILES | SPINST_REGISTRY, nullptr, folder_.c_str(),
+            SP_COPY_NEWER_OR_SAME, ::SetupDefaultQueueCallbackA, context, nullptr, nullptr);
+        ::SetupTermDefaultQueueCallback(context);
+        return done != FALSE;
     }
 
 private:
-    std::string path_;
+    std::string folder_, install_, architecture_;
     uiext2::Unique<InfTraits> inf_;
 };
 
-// The driver package's way: the install directives of the fragment, files and registry,
-// with the build's output folder as the package's source disk.
-bool InstallFromInf(const InfFragment& inf)
-{
-    // The install section decorated for this process's architecture, as Windows picks it.
-    char section[LINE_LEN];
-    if (!::SetupDiGetActualSectionToInstallA(inf.get(), "uiext2.Install", section, sizeof section, nullptr, nullptr))
-        return false;
-    // INVALID_HANDLE_VALUE as the progress window: no progress dialog, no prompts.
-    void* context =
-        ::SetupInitDefaultQueueCallbackEx(nullptr, reinterpret_cast<HWND>(INVALID_HANDLE_VALUE), 0, 0, nullptr);
-    const BOOL done = ::SetupInstallFromInfSectionA(nullptr, inf.get(), section, SPINST_FILES | SPINST_REGISTRY,
-                                                    nullptr, ProgramFolder().c_str(), SP_COPY_NEWER_OR_SAME,
-                                                    ::SetupDefaultQueueCallbackA, context, nullptr, nullptr);
-    ::SetupTermDefaultQueueCallback(context);
-    return done != FALSE;
-}
-
-// The copy in the system folder is the build's DLL (a copy left loaded by an earlier case
-// of this process cannot be overwritten, and need not be).
+// The copy is the build's DLL (a copy left loaded by an earlier case of this process cannot
+// be overwritten, and need not be).
 bool SameContent(const std::string& a, const std::string& b)
 {
     std::ifstream first(a, std::ios::binary), second(b, std::ios::binary);
@@ -110,28 +167,37 @@ bool SameContent(const std::string& a, const std::string& b)
            std::equal(std::istreambuf_iterator<char>(first), {}, std::istreambuf_iterator<char>(second), {});
 }
 
+// The driver package's way: the example INF's install section. Returns where the DLL went.
+std::string InstallExampleInf(const ExamplePackage& package)
+{
+    const std::string installed = package.Destination();
+    return !installed.empty() && package.Install() && SameContent(ProgramFolder() + "\\" + kDllName, installed)
+               ? installed
+               : "";
+}
+
 // A test machine's way: the DLL copied into the system folder, the .reg file imported.
-bool ImportRegFile(const InfFragment&)
+std::string ImportRegFile(const ExamplePackage&)
 {
     const std::string built = ProgramFolder() + "\\" + kDllName, installed = SystemFolder() + "\\" + kDllName;
     if (!::CopyFileA(built.c_str(), installed.c_str(), FALSE) && !SameContent(built, installed))
-        return false;
+        return "";
     std::string command = "reg.exe import \"" + ProgramFolder() + "\\uiext2.reg\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     uiext2::UniqueProcessInformation process;
     if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, process.put()))
-        return false;
+        return "";
     DWORD code = 1;
     ::WaitForSingleObject(process.process(), 60000);
     ::GetExitCodeProcess(process.process(), &code);
-    return code == 0;
+    return code == 0 ? installed : "";
 }
 
 struct Source
 {
     const char* name;
-    bool (*install)(const InfFragment&);
+    std::string (*install)(const ExamplePackage&); // where the DLL went; empty on failure
 };
 
 void PrintTo(const Source& source, std::ostream* out)
@@ -222,11 +288,13 @@ class Registration : public testing::TestWithParam<Source>
 protected:
     void SetUp() override
     {
-        ASSERT_NE(INVALID_HANDLE_VALUE, inf_.get()) << "uiext2.inf must open as part of a driver INF";
-        uiClass_ = inf_.UiClass();
+        ASSERT_TRUE(package_.ok()) << "uiext2-example.inf must open with a device install section of this "
+                                      "architecture";
+        uiClass_ = package_.UiClass();
         // Nothing of an earlier case or an interrupted run may stand in for this install.
         RemoveClass(uiClass_);
-        ::DeleteFileA((SystemFolder() + "\\" + kDllName).c_str());
+        for (const std::string& place : Places())
+            ::DeleteFileA(place.c_str());
         ASSERT_EQ(S_OK, ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); // as the shell's UI thread
     }
     void TearDown() override
@@ -234,18 +302,22 @@ protected:
         ::CoFreeUnusedLibrariesEx(0, 0);
         ::CoUninitialize();
         RemoveClass(uiClass_);
-        ::DeleteFileA((SystemFolder() + "\\" + kDllName).c_str()); // fails harmlessly while still loaded
+        for (const std::string& place : Places())
+            ::DeleteFileA(place.c_str()); // fails harmlessly while still loaded
     }
 
-    InfFragment inf_;
+    // Where either way puts the DLL.
+    std::vector<std::string> Places() const { return {package_.Destination(), SystemFolder() + "\\" + kDllName}; }
+
+    ExamplePackage package_;
     std::string uiClass_;
 };
 
 TEST_P(Registration, ThePlatformFindsAndCreatesTheExtension)
 {
     ASSERT_FALSE(uiClass_.empty()) << "no UI Class ID in the DeviceData section";
-    ASSERT_TRUE(GetParam().install(inf_)) << "error " << ::GetLastError();
-    const std::string registered = SystemFolder() + "\\" + kDllName;
+    const std::string registered = GetParam().install(package_);
+    ASSERT_FALSE(registered.empty()) << "error " << ::GetLastError() << " installing for " << package_.architecture();
 
     // Each list names one class; the object it makes answers what that host calls.
     const struct
@@ -284,7 +356,7 @@ TEST_P(Registration, ThePlatformFindsAndCreatesTheExtension)
 }
 
 INSTANTIATE_TEST_SUITE_P(Shipped, Registration,
-                         testing::Values(Source{"InfFragment", InstallFromInf}, Source{"RegFile", ImportRegFile}),
+                         testing::Values(Source{"ExampleInf", InstallExampleInf}, Source{"RegFile", ImportRegFile}),
                          [](const testing::TestParamInfo<Source>& row) { return std::string(row.param.name); });
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "support/unique.h"
 #include "unix_side.h"
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <algorithm>
@@ -156,15 +157,23 @@ TEST_F(ScanTest, CompanionFindsWhatTheRunPublished)
 }
 
 // The pipe's label refuses every process below this one's integrity level, for opening to
-// read as to write. Wine keeps no label on the pipe itself: the descriptor is what shows.
+// read as to write. Read back from a pipe made with the descriptor: Wine stores the label
+// and gives it back, though it does not enforce it.
 TEST(CompanionPipeSecurity, LabelsThePipeAtThisProcessLevel)
 {
     uiext2::UniqueLocal descriptor;
     ASSERT_EQ(S_OK, uiext2::CompanionPipeSecurity(descriptor));
-    BOOL present = FALSE, defaulted = FALSE;
+    SECURITY_ATTRIBUTES security = {sizeof(security), descriptor.get(), FALSE};
+    const uiext2::UniqueFile pipe(::CreateNamedPipeA("\\\\.\\pipe\\uiext2 label test", PIPE_ACCESS_INBOUND,
+                                                     PIPE_TYPE_BYTE, 1, 0, 64, 0, &security));
+    ASSERT_TRUE(pipe);
     PACL sacl = nullptr;
-    ASSERT_TRUE(::GetSecurityDescriptorSacl(descriptor.get(), &present, &sacl, &defaulted));
-    ASSERT_TRUE(present && sacl && sacl->AceCount == 1);
+    PSECURITY_DESCRIPTOR read = nullptr;
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+              ::GetSecurityInfo(pipe.get(), SE_KERNEL_OBJECT, LABEL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                                &sacl, &read));
+    const uiext2::UniqueLocal held(read);
+    ASSERT_TRUE(sacl && sacl->AceCount == 1);
     SYSTEM_MANDATORY_LABEL_ACE* label = nullptr;
     ASSERT_TRUE(::GetAce(sacl, 0, reinterpret_cast<void**>(&label)));
     EXPECT_EQ(SYSTEM_MANDATORY_LABEL_ACE_TYPE, label->Header.AceType);

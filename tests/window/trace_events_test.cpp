@@ -104,18 +104,32 @@ std::string FreshFolder(const std::string& name)
     return folder;
 }
 
+// What a traced scan needs: COM on this thread, as the WIA dialog's caller has it, the
+// provider, and the templates and the companion installed where a driver package puts them.
+struct ScanStage
+{
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const testtrace::Registration* provider = Provider();
+    uiext2_test::InstalledTemplates templates;
+    uiext2_test::InstalledCompanion companion;
+
+    ~ScanStage()
+    {
+        if (SUCCEEDED(com))
+            ::CoUninitialize();
+    }
+    bool ok() const { return com == S_OK && provider && templates.ok() && companion.ok(); }
+};
+
 // A scan of two pages with a stranger on the pipe before the companion, two images and a
 // foreign file in the drop folder, and a key the companion adds to the settings: what each
 // trace is given. Without one nothing is written; one that asks for refusals, or for
 // warnings and errors, gets the stranger alone; one that asks for everything gets every step.
 TEST(TraceEvents, ScanRun)
 {
-    ASSERT_EQ(S_OK, ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    const testtrace::Registration* provider = Provider();
-    ASSERT_NE(nullptr, provider);
-    uiext2_test::InstalledTemplates templates;
-    uiext2_test::InstalledCompanion companion;
-    ASSERT_TRUE(templates.ok() && companion.ok());
+    ScanStage stage;
+    ASSERT_TRUE(stage.ok());
+    const testtrace::Registration* provider = stage.provider;
     const std::string device = "uiext2 trace scan", tray = FreshFolder("uiext2 trace tray");
     const std::string drop = uiext2_test::CommonDocumentsFolder() + "\\Velmora\\VT_WIA_COPY";
     ::SetEnvironmentVariableA("UIEXT2_SCANNER_TRAY", tray.c_str());
@@ -217,7 +231,52 @@ TEST(TraceEvents, ScanRun)
     }
     uiext2_test::RemoveDeviceFolder(device);
     uiext2_test::RemoveFolder(tray);
-    ::CoUninitialize();
+}
+
+// A scan of a device whose settings file has a second name (a hard link made from the Unix
+// side once a first scan has made the file): its staging copy cannot be made this device's,
+// and the refusal names the file in UTF-16.
+TEST(TraceEvents, CopyRefused)
+{
+    ScanStage stage;
+    ASSERT_TRUE(stage.ok());
+    const testtrace::Registration* provider = stage.provider;
+    const std::string device = "uiext2 trace refused", output = FreshFolder("uiext2 trace refused scans");
+    const std::string settings = uiext2_test::CommonDocumentsFolder() + "\\Velmora\\WIA\\" + device + "\\VT_TWAIN1.ini";
+    const std::string elsewhere = uiext2_test::CommonDocumentsFolder() + "\\uiext2 trace refused link.ini";
+    ASSERT_TRUE(uiext2_test::RemoveDeviceFolder(device));
+    ::SetEnvironmentVariableA("UIEXT2_COMPANION_SCRIPT", "connect;send:1134");
+    fakes::ScannerSetup setup;
+    setup.deviceName = std::wstring(device.begin(), device.end());
+    fakes::Scanner scanner = fakes::MakeScanner(setup);
+    std::vector<testtrace::Event> events;
+    for (const bool linked : {false, true})
+    {
+        if (linked)
+        {
+            ASSERT_TRUE(
+                uiext2_test::UnixShell("ln -f " + uiext2_test::OnC(settings) + " " + uiext2_test::OnC(elsewhere)));
+            testtrace::Enable(*provider, true, 3, 0x8);
+            testtrace::TakeEvents();
+        }
+        fakes::DialogRecord record(scanner.root.Get(), output);
+        Microsoft::WRL::ComPtr<IWiaUIExtension2> extension;
+        ASSERT_EQ(S_OK,
+                  testhost::CreateExtension(IID_IWiaUIExtension2, reinterpret_cast<void**>(extension.GetAddressOf())));
+        extension->DeviceDialog(&record.data);
+        uiext2_test::InstalledCompanion::WaitUntilGone();
+    }
+    events = testtrace::TakeEvents();
+    testtrace::Enable(*provider, false);
+    uiext2_test::UnixShell("rm -f " + uiext2_test::OnC(elsewhere));
+    uiext2_test::RemoveDeviceFolder(device);
+    uiext2_test::RemoveFolder(output);
+
+    std::vector<testtrace::Event> refused;
+    for (const testtrace::Event& event : events)
+        if (event.name == "CopyRefused")
+            refused.push_back(event);
+    ExpectEvents({{"CopyRefused", 3, 0x9, {"File:1=VT_TWAIN1.ini", "Error:8/13=222"}}}, refused, "second name");
 }
 
 // The sheet's pages, an Apply that saves, and one that cannot: the settings file has a
@@ -247,9 +306,9 @@ TEST(TraceEvents, ApplyThatFails)
     testtrace::Enable(*provider, false);
     ExpectEvents({{"SheetPages", 4, 0x4, {"Settings:13=true", "About:13=true", "Language:20=0x00000409"}},
                   // the level typed, and the four of the eight keys the provisioned file lacks
-                  {"Apply", 4, 0x4, {"KeysWritten:8=5", "Error:8/13=0", "Reason:2="}},
+                  {"Apply", 4, 0x4, {"KeysWritten:8=5", "Error:8/13=0", "Reason:1="}},
                   {"NotOurs", 3, 0x8, {"Check:2=second name", "Entry:1=VT_TWAIN1.ini", "Error:8/13=222"}},
-                  {"Apply", 2, 0x4, {"KeysWritten:8=0", "Error:8/13=222", "Reason:2=not ours"}}},
+                  {"Apply", 2, 0x4, {"KeysWritten:8=0", "Error:8/13=222", "Reason:1=not ours"}}},
                  events, "apply");
 }
 

@@ -88,10 +88,15 @@ unsigned Size16(const std::string& blob)
 // One value of in-type `in` from the payload, as text; false when the payload is too short.
 bool Value(UCHAR in, UCHAR out, const std::string& payload, size_t& at, std::string& text)
 {
-    if (in == 1) // UTF-16 to its terminator; this project's texts are ASCII
+    if (in == 1) // UTF-16 to its terminator, shown as UTF-8 whatever this process's code page
     {
+        std::wstring wide;
         for (; at + 1 < payload.size() && (payload[at] || payload[at + 1]); at += 2)
-            text += payload[at + 1] ? '?' : payload[at];
+            wide += static_cast<wchar_t>(static_cast<unsigned char>(payload[at]) |
+                                         static_cast<unsigned char>(payload[at + 1]) << 8);
+        char utf8[1024] = "";
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+        text = utf8;
         return (at += 2) <= payload.size();
     }
     if (in == 2)

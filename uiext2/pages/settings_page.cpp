@@ -241,7 +241,7 @@ void Command(HWND dialog, WORD control, WORD notification) noexcept
 struct Reason
 {
     UINT id;
-    const char* traced;
+    const wchar_t* traced; // UTF-16: a decoder reads 8-bit text in its own machine's code page
 };
 
 Reason ReasonOf(DWORD error) noexcept
@@ -250,18 +250,18 @@ Reason ReasonOf(DWORD error) noexcept
     {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-        return {IDS_SAVE_IN_USE, "in use"};
+        return {IDS_SAVE_IN_USE, L"in use"};
     case kErrorNotOurs:
     case ERROR_FILE_TOO_LARGE:
     case ERROR_HANDLE_EOF:
-        return {IDS_SAVE_NOT_OURS, "not ours"};
+        return {IDS_SAVE_NOT_OURS, L"not ours"};
     case ERROR_PATH_NOT_FOUND: // the device's folder, or one above it, is a link or gone
-        return {IDS_SAVE_FOLDER, "folder"};
+        return {IDS_SAVE_FOLDER, L"folder"};
     case ERROR_ACCESS_DENIED:
     case ERROR_WRITE_PROTECT:
-        return {IDS_SAVE_DENIED, "denied"};
+        return {IDS_SAVE_DENIED, L"denied"};
     default:
-        return {IDS_SAVE_OTHER, "other"};
+        return {IDS_SAVE_OTHER, L"other"};
     }
 }
 

@@ -50,8 +50,8 @@ HRESULT CompanionPipeSecurity(UniqueLocal& descriptor) noexcept
     // elevated starts it at that level. A label at or below the caller's own level needs no
     // privilege. No-read-up too: a client that opened the pipe only for reading would still
     // take its one connection (one that opens it with no access at all is left to the
-    // client check). Wine accepts the label and does not enforce it (it does not
-    // even report it back), so only Windows shows its effect.
+    // client check). Wine stores the label and reports it back but does not enforce it, so
+    // only Windows shows its effect.
     char sddl[320];
     const int length = std::snprintf(sddl, sizeof(sddl), "D:P(A;;GA;;;%s)S:(ML;;NWNR;;;%s)",
                                      static_cast<const char*>(user.get()), static_cast<const char*>(level.get()));

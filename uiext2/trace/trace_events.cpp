@@ -28,7 +28,7 @@ constexpr TraceField kCompanionFields[] = {{"ProcessId", kTraceInUInt32, kTraceO
 constexpr TraceField kPipeClientFields[] = {{"ProcessId", kTraceInUInt32, kTraceOutPid},
                                             {"Accepted", kTraceInBool32, kTraceOutDefault}};
 constexpr TraceField kPipeMessageFields[] = {{"Value", kTraceInUInt32, kTraceOutDefault}};
-constexpr TraceField kCopyRefusedFields[] = {{"File", kTraceInAnsiString, kTraceOutDefault},
+constexpr TraceField kCopyRefusedFields[] = {{"File", kTraceInUnicodeString, kTraceOutDefault},
                                              {"Error", kTraceInUInt32, kTraceOutWin32Error}};
 constexpr TraceField kHandOffFields[] = {{"KeysMerged", kTraceInUInt32, kTraceOutDefault},
                                          {"CompanionExitMs", kTraceInUInt32, kTraceOutDefault}};
@@ -132,7 +132,11 @@ ULONG CopyRefused(const char* fileName, DWORD error) noexcept
     if (!ExtensionProvider().Enabled(kLevelWarning, keyword))
         return 0;
     const UINT32 code = error;
-    const TraceValue values[] = {TraceText(fileName ? fileName : ""), TraceBytes(&code, 4)};
+    // UTF-16, so that a decoder reads the name alike whatever its own code page.
+    wchar_t file[MAX_PATH] = {};
+    if (!fileName || ::MultiByteToWideChar(CP_ACP, 0, fileName, -1, file, MAX_PATH) == 0)
+        file[0] = L'\0';
+    const TraceValue values[] = {TraceText(file), TraceBytes(&code, 4)};
     Write(kLevelWarning, keyword, "CopyRefused", kCopyRefusedFields, values);
     return 0;
 }

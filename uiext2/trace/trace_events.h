@@ -52,7 +52,7 @@ DWORD PipeMessage(DWORD value) noexcept;
 
 // "CopyRefused", warning with keyword Refusal: a copy that could not be made this device's
 // before the companion started (and was removed), or a companion's changes that could not be
-// put into the device's file. File (the settings file's name), Error (Win32 error: why; 222 is a file
+// put into the device's file. File (UTF-16, the settings file's name), Error (Win32 error: why; 222 is a file
 // that is not ours, such as one with a second name). Returns 0: no key of that copy came back.
 ULONG CopyRefused(const char* fileName, DWORD error) noexcept;
 
@@ -109,9 +109,9 @@ void SheetPages(bool settings, bool about, WORD language) noexcept;
 
 // "Apply", information when saved, error when not: KeysWritten (UINT32, the keys written
 // into the file put in place: those the user changed and those the file lacked; 0 when none
-// was), Error (Win32 error, ERROR_SUCCESS when saved), Reason (text: the reason the message
+// was), Error (Win32 error, ERROR_SUCCESS when saved), Reason (UTF-16: the reason the message
 // box gave, "in use", "not ours", "folder", "denied" or "other"; empty when saved).
-void Applied(DWORD error, const char* reason, size_t keysWritten) noexcept;
+void Applied(DWORD error, const wchar_t* reason, size_t keysWritten) noexcept;
 
 // ---- Refusals of what is not ours (keyword Refusal) ----
 

@@ -20,7 +20,7 @@ constexpr TraceField kSheetPagesFields[] = {{"Settings", kTraceInBool32, kTraceO
                                             {"Language", kTraceInHexInt32, kTraceOutDefault}};
 constexpr TraceField kApplyFields[] = {{"KeysWritten", kTraceInUInt32, kTraceOutDefault},
                                        {"Error", kTraceInUInt32, kTraceOutWin32Error},
-                                       {"Reason", kTraceInAnsiString, kTraceOutDefault}};
+                                       {"Reason", kTraceInUnicodeString, kTraceOutDefault}};
 constexpr TraceField kNotOursFields[] = {{"Check", kTraceInAnsiString, kTraceOutDefault},
                                          {"Entry", kTraceInUnicodeString, kTraceOutDefault},
                                          {"Error", kTraceInUInt32, kTraceOutWin32Error}};
@@ -38,7 +38,7 @@ void SheetPages(bool settings, bool about, WORD language) noexcept
     Write(kLevelInformation, kKeywordSettings, "SheetPages", kSheetPagesFields, values);
 }
 
-void Applied(DWORD error, const char* reason, size_t keysWritten) noexcept
+void Applied(DWORD error, const wchar_t* reason, size_t keysWritten) noexcept
 {
     const UCHAR level = error == ERROR_SUCCESS ? kLevelInformation : kLevelError;
     if (!ExtensionProvider().Enabled(level, kKeywordSettings))
@@ -46,7 +46,7 @@ void Applied(DWORD error, const char* reason, size_t keysWritten) noexcept
     const UINT32 keys = error == ERROR_SUCCESS ? static_cast<UINT32>(keysWritten) : 0;
     const UINT32 code = error;
     const TraceValue values[] = {TraceBytes(&keys, 4), TraceBytes(&code, 4),
-                                 TraceText(error == ERROR_SUCCESS || !reason ? "" : reason)};
+                                 TraceText(error == ERROR_SUCCESS || !reason ? L"" : reason)};
     Write(level, kKeywordSettings, "Apply", kApplyFields, values);
 }
 
