@@ -8,10 +8,39 @@
 namespace
 {
 
-bool ShiftJisLead(unsigned char byte)
+// A double-byte code page shaped like 932: a lead byte and its trail byte are one character.
+class ShiftJisLike final : public uiext2::AnsiCodePage
 {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
+public:
+    bool IsLeadByte(unsigned char byte) const noexcept override
+    {
+        return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    }
+    void ToWide(std::string_view ansi, std::u16string& wide) const override
+    {
+        for (std::size_t i = 0; i < ansi.size(); ++i)
+        {
+            const auto byte = static_cast<unsigned char>(ansi[i]);
+            if (IsLeadByte(byte) && i + 1 < ansi.size())
+                wide += static_cast<char16_t>(0x4E00 + ((byte & 0x7F) << 8 | static_cast<unsigned char>(ansi[++i])));
+            else
+                wide += static_cast<char16_t>(byte < 0x80 ? byte : 0xFF00 + byte - 0x80);
+        }
+    }
+    void ToAnsi(std::u16string_view wide, std::string& ansi) const override
+    {
+        for (const char16_t c : wide)
+        {
+            if (c >= 0xFF00)
+                ansi += static_cast<char>(c - 0xFF00 + 0x80);
+            else if (c >= 0x4E00)
+                ansi += {static_cast<char>(((c - 0x4E00) >> 8) | 0x80), static_cast<char>((c - 0x4E00) & 0xFF)};
+            else
+                ansi += static_cast<char>(c);
+        }
+    }
+};
+const ShiftJisLike kShiftJis;
 
 struct MergeCase
 {
@@ -20,7 +49,7 @@ struct MergeCase
     const char* edited;  // what it left
     const char* current; // the device's file meanwhile
     const char* merged;
-    uiext2::LeadByteTest lead = nullptr;
+    const uiext2::AnsiCodePage* codePage = nullptr;
 };
 
 const MergeCase kCases[] = {
@@ -51,7 +80,7 @@ const MergeCase kCases[] = {
     {"a later section of the same name is where nobody reads: the change goes to the first", "[A]\r\nK=1\r\n",
      "[A]\r\nK=3\r\n", "[A]\r\nX=1\r\n[B]\r\n[A]\r\nK=2\r\n", "[A]\r\nX=1\r\nK=3\r\n[B]\r\n[A]\r\nK=2\r\n"},
     {"trail bytes are not letters", "[A]\r\n\x83\x61=1\r\n", "[A]\r\n\x83\x61=1\r\n\x83\x41=2\r\n",
-     "[A]\r\n\x83\x61=1\r\n", "[A]\r\n\x83\x61=1\r\n\x83\x41=2\r\n", ShiftJisLead},
+     "[A]\r\n\x83\x61=1\r\n", "[A]\r\n\x83\x61=1\r\n\x83\x41=2\r\n", &kShiftJis},
 };
 
 TEST(ProfileMerge, AppliesTheEditorsChangesKeyByKey)
@@ -59,7 +88,9 @@ TEST(ProfileMerge, AppliesTheEditorsChangesKeyByKey)
     for (const MergeCase& c : kCases)
     {
         std::string merged = "stale";
-        ASSERT_TRUE(uiext2::MergeProfileChanges(c.base, c.edited, c.current, merged, c.lead)) << c.name;
+        ASSERT_EQ(uiext2::ProfileUpdate::Written,
+                  uiext2::MergeProfileChanges(c.base, c.edited, c.current, merged, c.codePage))
+            << c.name;
         EXPECT_EQ(c.merged, merged) << c.name;
     }
 }
@@ -104,7 +135,8 @@ TEST(ProfileMerge, WritesAndReadsKeysWhereThePlatformsFunctionsDo)
     for (const Row& row : rows)
     {
         std::string written = "stale", value = "stale";
-        ASSERT_TRUE(uiext2::WriteProfileKeys(row.current, &row.write, 1, written)) << row.name;
+        ASSERT_EQ(uiext2::ProfileUpdate::Written, uiext2::WriteProfileKeys(row.current, &row.write, 1, written))
+            << row.name;
         EXPECT_EQ(row.written, written) << row.name;
         EXPECT_TRUE(uiext2::ReadProfileValue(written, row.write.section, row.write.key, value)) << row.name;
         EXPECT_EQ(row.readBack, value) << row.name;

@@ -10,6 +10,7 @@
 #include "crypto/password_cipher.h"
 #include "device/bound_device.h"
 #include "device/settings_store.h"
+#include "device/system_code_page.h"
 #include "pages/language.h"
 #include "pages/page_registration.h"
 #include "pages/page_strings.h"
@@ -248,6 +249,8 @@ UINT ReasonOf(DWORD error) noexcept
     case ERROR_FILE_TOO_LARGE:
     case ERROR_HANDLE_EOF:
         return IDS_SAVE_NOT_OURS;
+    case kErrorUnsureProfile:
+        return IDS_SAVE_UNSURE;
     case ERROR_PATH_NOT_FOUND: // the device's folder, or one above it, is a link or gone
         return IDS_SAVE_FOLDER;
     case ERROR_ACCESS_DENIED:
