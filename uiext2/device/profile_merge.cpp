@@ -101,7 +101,7 @@ Changes Diff(const Profile& before, const Profile& after)
     std::set<std::u16string> seen;
     for (const Line& line : after.lines) // in `edited`'s order
     {
-        if (line.kind != Kind::Key || !line.read || !line.equals || !seen.insert(line.id).second)
+        if (line.kind != Kind::Key || !line.read || !seen.insert(line.id).second || !line.equals)
             continue;
         const auto was = beforeKeys.find(line.id);
         if (was != beforeKeys.end() && was->second == line.value)
@@ -110,8 +110,8 @@ Changes Diff(const Profile& before, const Profile& after)
         changes.sets.push_back({line.id, after.sections[section], std::u16string(after.spellings[section]),
                                 std::u16string(line.name), std::u16string(line.value)});
     }
-    for (const auto& [id, value] : beforeKeys)
-        if (afterKeys.find(id) == afterKeys.end() && value)
+    for (const auto& [id, value] : beforeKeys) // gone, or now without a value: readers find none
+        if (const auto now = afterKeys.find(id); value && (now == afterKeys.end() || !now->second))
             changes.removed.insert(id);
     const std::set<std::u16string> sectionsAfter(after.sections.begin(), after.sections.end());
     for (const std::u16string& section : before.sections)
@@ -209,7 +209,7 @@ std::size_t Apply(std::string_view current, const Profile& now, const Changes& c
     merged.clear();
     merged.reserve(current.size() + 64);
     Output out(merged, current, now, codePage);
-    out.Bytes(0, now.lines.empty() ? now.text.units.size() : 0); // a byte-order mark
+    merged.append(current.substr(0, now.text.at[0])); // a byte-order mark
     for (std::size_t i = 0; i < now.lines.size(); ++i)
     {
         const Line& line = now.lines[i];
@@ -274,23 +274,24 @@ ProfileUpdate MergeProfileChanges(std::string_view base, std::string_view edited
     {
         const AnsiCodePage& cp = Or(codePage);
         Changes changes[2];
+        bool doubt = false;
         for (std::size_t i = 0; i < 2; ++i)
         {
             Profile before, after;
             Parse(base, kReadings[i], cp, before);
             Parse(edited, kReadings[i], cp, after);
-            if (before.text.doubt || after.text.doubt)
-                changes[i].sets.push_back({}); // unsure of what was meant
-            else
-                changes[i] = Diff(before, after);
+            doubt = doubt || before.text.doubt || after.text.doubt;
+            changes[i] = Diff(before, after);
         }
         Profile now;
         Parse(current, Reading::Marked, cp, now);
         const std::size_t count = Apply(current, now, changes[0], merged, cp);
         const Changes* each[2] = {&changes[0], &changes[1]};
-        const ProfileUpdate result = merged == current          ? ProfileUpdate::Written
-                                     : changes[0] == changes[1] ? Checked(current, each, merged, cp)
-                                                                : (merged.assign(current), ProfileUpdate::Unsure);
+        ProfileUpdate result = ProfileUpdate::Written;
+        if (merged != current)
+            result = !doubt && changes[0] == changes[1] ? Checked(current, each, merged, cp) : ProfileUpdate::Unsure;
+        if (result == ProfileUpdate::Unsure)
+            merged.assign(current);
         if (changed)
             *changed = result == ProfileUpdate::Written ? count : 0;
         return result;
