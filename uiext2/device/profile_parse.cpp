@@ -101,6 +101,9 @@ void Parse(std::string_view bytes, Reading reading, const AnsiCodePage& codePage
                 ++line.valueAt;
             line.value = CutAtNul(Trim(units.substr(line.valueAt, line.end - line.valueAt)));
             line.id = KeyId(profile.sections[static_cast<std::size_t>(line.section)], line.name);
+            // Wine lists a key without a name but drops one that follows another; how Windows
+            // lists them was never seen.
+            profile.text.doubt = profile.text.doubt || line.name.empty();
         }
         if (line.section >= 0)
         {

@@ -34,7 +34,7 @@ std::vector<ProfileSection> Listed(const Profile& profile, const AnsiCodePage& c
                     .first->second);
             listed = line.section;
         }
-        else if (line.kind == Kind::Key && line.read && !line.name.empty() && line.section == listed)
+        else if (line.kind == Kind::Key && line.read && line.section == listed)
         {
             std::u16string entry(line.name);
             if (line.equals)
