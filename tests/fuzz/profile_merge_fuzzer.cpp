@@ -3,6 +3,7 @@
 // unsure one leaves the current file byte for byte, merging the same changes again changes
 // nothing more, and a key written is read back as written.
 #include "device/profile_merge.h"
+#include "../logic/double_byte_code_page.h"
 #include "fuzz_check.h"
 
 #include <string>
@@ -11,35 +12,11 @@
 namespace
 {
 
-// A double-byte code page: an even byte from 0x81 leads, the pair is one character.
-class EvenLead final : public uiext2::AnsiCodePage
+bool EvenLead(unsigned char byte)
 {
-public:
-    bool IsLeadByte(unsigned char byte) const noexcept override { return byte >= 0x81 && byte % 2 == 0; }
-    void ToWide(std::string_view ansi, std::u16string& wide) const override
-    {
-        for (std::size_t i = 0; i < ansi.size(); ++i)
-        {
-            const auto byte = static_cast<unsigned char>(ansi[i]);
-            if (IsLeadByte(byte) && i + 1 < ansi.size())
-                wide += static_cast<char16_t>(0x4E00 + ((byte & 0x7F) << 8 | static_cast<unsigned char>(ansi[++i])));
-            else
-                wide += static_cast<char16_t>(byte < 0x80 ? byte : 0xFF00 + byte - 0x80);
-        }
-    }
-    void ToAnsi(std::u16string_view wide, std::string& ansi) const override
-    {
-        for (const char16_t c : wide)
-            if (c >= 0xFF00)
-                ansi += static_cast<char>(c - 0xFF00 + 0x80);
-            else if (c >= 0x4E00)
-                ansi +=
-                    std::string{static_cast<char>(((c - 0x4E00) >> 8) | 0x80), static_cast<char>((c - 0x4E00) & 0xFF)};
-            else
-                ansi += c < 0x80 ? static_cast<char>(c) : '?';
-    }
-};
-const EvenLead kEvenLead;
+    return byte >= 0x81 && byte % 2 == 0;
+}
+const uiext2_test::DoubleByteCodePage kEvenLead(EvenLead);
 
 } // namespace
 

@@ -1,5 +1,6 @@
 // One writer's INI changes merged into another's file, key by key: known answers.
 #include "device/profile_merge.h"
+#include "double_byte_code_page.h"
 
 #include <gtest/gtest.h>
 
@@ -8,39 +9,11 @@
 namespace
 {
 
-// A double-byte code page shaped like 932: a lead byte and its trail byte are one character.
-class ShiftJisLike final : public uiext2::AnsiCodePage
+bool ShiftJisLead(unsigned char byte)
 {
-public:
-    bool IsLeadByte(unsigned char byte) const noexcept override
-    {
-        return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-    }
-    void ToWide(std::string_view ansi, std::u16string& wide) const override
-    {
-        for (std::size_t i = 0; i < ansi.size(); ++i)
-        {
-            const auto byte = static_cast<unsigned char>(ansi[i]);
-            if (IsLeadByte(byte) && i + 1 < ansi.size())
-                wide += static_cast<char16_t>(0x4E00 + ((byte & 0x7F) << 8 | static_cast<unsigned char>(ansi[++i])));
-            else
-                wide += static_cast<char16_t>(byte < 0x80 ? byte : 0xFF00 + byte - 0x80);
-        }
-    }
-    void ToAnsi(std::u16string_view wide, std::string& ansi) const override
-    {
-        for (const char16_t c : wide)
-        {
-            if (c >= 0xFF00)
-                ansi += static_cast<char>(c - 0xFF00 + 0x80);
-            else if (c >= 0x4E00)
-                ansi += {static_cast<char>(((c - 0x4E00) >> 8) | 0x80), static_cast<char>((c - 0x4E00) & 0xFF)};
-            else
-                ansi += static_cast<char>(c);
-        }
-    }
-};
-const ShiftJisLike kShiftJis;
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+const uiext2_test::DoubleByteCodePage kShiftJis(ShiftJisLead);
 
 struct MergeCase
 {
