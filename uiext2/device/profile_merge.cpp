@@ -151,8 +151,7 @@ std::size_t Apply(std::string_view current, const Profile& now, const Changes& c
             nowKey.emplace(line.id, i);
         const std::u16string& section = now.sections[static_cast<std::size_t>(line.section)];
         const auto found = anchor.find(section);
-        const std::u16string_view trimmed =
-            Trim(std::u16string_view(now.text.units).substr(line.begin, line.end - line.begin));
+        const std::u16string_view trimmed = Trim(TextOf(now, line));
         if (found == anchor.end())
             anchor.emplace(section, i); // its header
         else if (!trimmed.empty() && trimmed.front() != u';')
@@ -195,11 +194,8 @@ std::size_t Apply(std::string_view current, const Profile& now, const Changes& c
         const Line& line = now.lines[i];
         if (line.section < 0)
             continue;
-        const bool content =
-            line.kind == Kind::Key ? changes.removed.find(line.id) == changes.removed.end()
-            : line.kind == Kind::Other
-                ? !Trim(std::u16string_view(now.text.units).substr(line.begin, line.end - line.begin)).empty()
-                : false;
+        const bool content = line.kind == Kind::Key ? changes.removed.find(line.id) == changes.removed.end()
+                                                    : line.kind == Kind::Other && !Trim(TextOf(now, line)).empty();
         if (content || added.count(i) != 0 ||
             changes.sectionsGone.find(now.sections[static_cast<std::size_t>(line.section)]) ==
                 changes.sectionsGone.end())

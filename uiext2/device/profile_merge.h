@@ -49,14 +49,13 @@ enum class ProfileUpdate
 // A file is read in the encoding its byte-order mark names (UTF-8, UTF-16 LE or BE; none:
 // the ANSI code page); CR, LF and CRLF all end a line. Every line of `current` that no change
 // touches stays as it was, byte for byte; changed and added lines are in the file's encoding
-// and added ones take its first line end (a new file: ANSI and CRLF). Comments (';'), lines
-// before the first section and lines in a later section of a name already seen are never
-// read or changed. `changed` (when given) receives the number of lines that changed, were
-// added or went.
-// Unsure, with `merged` = `current`, when the platform's readers (see profile_text.h) could
-// read one of the three files differently from each other, or the result otherwise than
-// meant: a file with a UTF-8 mark whose first section starts on its first line, a section
-// name with two ']' or none, NUL bytes, and the like.
+// and added ones take its first line end (a new file: ANSI and CRLF). Comments (';') and
+// lines before the first section are never changed; a later section of a name already seen
+// is never read (a removal takes the key from it too). `changed` (when given) receives the number of lines that
+// changed, were added or went. Unsure, with `merged` = `current`, when the platform's readers (see profile_text.h)
+// could read one of the three files differently from each other, or the result otherwise than meant: a file with a
+// UTF-8 mark whose first section starts on its first line, a section name with two ']' or none, NUL bytes, and the
+// like.
 ProfileUpdate MergeProfileChanges(std::string_view base, std::string_view edited, std::string_view current,
                                   std::string& merged, const AnsiCodePage* codePage = nullptr,
                                   std::size_t* changed = nullptr) noexcept;

@@ -49,6 +49,12 @@ struct Profile
 // Throws std::bad_alloc only.
 void Parse(std::string_view bytes, Reading reading, const AnsiCodePage& codePage, Profile& profile);
 
+// A line's text, without its line end.
+inline std::u16string_view TextOf(const Profile& profile, const Line& line) noexcept
+{
+    return std::u16string_view(profile.text.units).substr(line.begin, line.end - line.begin);
+}
+
 bool IsBlank(char16_t c) noexcept;
 std::u16string_view Trim(std::u16string_view text) noexcept;
 std::u16string Fold(std::u16string_view name);

@@ -1,6 +1,8 @@
 // The system's ANSI code page as the private-profile functions convert with it.
 #pragma once
 
+#include <windows.h>
+
 #include "device/profile_merge.h"
 
 namespace uiext2
@@ -12,6 +14,6 @@ const AnsiCodePage& SystemCodePage() noexcept;
 
 // What a writer of the settings file returns when the INI model is unsure that the platform's
 // readers would find the change where it is meant (see ProfileUpdate): nothing was written.
-constexpr unsigned long kErrorUnsureProfile = 13; // ERROR_INVALID_DATA
+constexpr DWORD kErrorUnsureProfile = ERROR_INVALID_DATA;
 
 } // namespace uiext2
