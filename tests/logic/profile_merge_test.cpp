@@ -1,5 +1,6 @@
 // One writer's INI changes merged into another's file, key by key: known answers.
 #include "device/profile_merge.h"
+#include "double_byte_code_page.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@ bool ShiftJisLead(unsigned char byte)
 {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
+const uiext2_test::DoubleByteCodePage kShiftJis(ShiftJisLead);
 
 struct MergeCase
 {
@@ -20,7 +22,7 @@ struct MergeCase
     const char* edited;  // what it left
     const char* current; // the device's file meanwhile
     const char* merged;
-    uiext2::LeadByteTest lead = nullptr;
+    const uiext2::AnsiCodePage* codePage = nullptr;
 };
 
 const MergeCase kCases[] = {
@@ -51,7 +53,7 @@ const MergeCase kCases[] = {
     {"a later section of the same name is where nobody reads: the change goes to the first", "[A]\r\nK=1\r\n",
      "[A]\r\nK=3\r\n", "[A]\r\nX=1\r\n[B]\r\n[A]\r\nK=2\r\n", "[A]\r\nX=1\r\nK=3\r\n[B]\r\n[A]\r\nK=2\r\n"},
     {"trail bytes are not letters", "[A]\r\n\x83\x61=1\r\n", "[A]\r\n\x83\x61=1\r\n\x83\x41=2\r\n",
-     "[A]\r\n\x83\x61=1\r\n", "[A]\r\n\x83\x61=1\r\n\x83\x41=2\r\n", ShiftJisLead},
+     "[A]\r\n\x83\x61=1\r\n", "[A]\r\n\x83\x61=1\r\n\x83\x41=2\r\n", &kShiftJis},
 };
 
 TEST(ProfileMerge, AppliesTheEditorsChangesKeyByKey)
@@ -59,7 +61,9 @@ TEST(ProfileMerge, AppliesTheEditorsChangesKeyByKey)
     for (const MergeCase& c : kCases)
     {
         std::string merged = "stale";
-        ASSERT_TRUE(uiext2::MergeProfileChanges(c.base, c.edited, c.current, merged, c.lead)) << c.name;
+        ASSERT_EQ(uiext2::ProfileUpdate::Written,
+                  uiext2::MergeProfileChanges(c.base, c.edited, c.current, merged, c.codePage))
+            << c.name;
         EXPECT_EQ(c.merged, merged) << c.name;
     }
 }
@@ -104,7 +108,8 @@ TEST(ProfileMerge, WritesAndReadsKeysWhereThePlatformsFunctionsDo)
     for (const Row& row : rows)
     {
         std::string written = "stale", value = "stale";
-        ASSERT_TRUE(uiext2::WriteProfileKeys(row.current, &row.write, 1, written)) << row.name;
+        ASSERT_EQ(uiext2::ProfileUpdate::Written, uiext2::WriteProfileKeys(row.current, &row.write, 1, written))
+            << row.name;
         EXPECT_EQ(row.written, written) << row.name;
         EXPECT_TRUE(uiext2::ReadProfileValue(written, row.write.section, row.write.key, value)) << row.name;
         EXPECT_EQ(row.readBack, value) << row.name;

@@ -238,11 +238,17 @@ TEST_F(ScanTest, CompanionChangesComeBackKeyByKey)
         const char* compression;
         const char* unit;
         bool linked = false; // a second name made for the device's file after the apply
+        const char* file = "[Contents]\r\nCompression=1\r\nUnit=0\r\n";
     } cases[] = {{"companion changed nothing", "", "5", "0"},
                  {"companion changed another key", "key:Contents:Unit:1;", "5", "1"},
                  {"both changed one key", "key:Contents:Compression:3;", "3", "0"},
                  {"companion removed a key", "key:Contents:Unit;", "5", "(absent)"},
-                 {"device file hard-linked", "key:Contents:Unit:1;", "5", "0", true}};
+                 {"device file hard-linked", "key:Contents:Unit:1;", "5", "0", true},
+                 {"UTF-8 mark, a comment first", "key:Contents:Unit:1;", "5", "1", false,
+                  "\xEF\xBB\xBF;\r\n[Contents]\r\nCompression=1\r\nUnit=0\r\n"},
+                 // Windows would not find the companion's change where Wine does: it is not merged.
+                 {"UTF-8 mark, the section on its line", "key:Contents:Unit:1;", "5", "0", false,
+                  "\xEF\xBB\xBF[Contents]\r\nCompression=1\r\nUnit=0\r\n"}};
     const std::string secondName = uiext2_test::OnC(settingsFile + ".second");
     for (const auto& c : cases)
     {
@@ -250,7 +256,7 @@ TEST_F(ScanTest, CompanionChangesComeBackKeyByKey)
             ::CreateDirectoryA((uiext2_test::CommonDocumentsFolder() + folder).c_str(), nullptr);
         ::CreateDirectoryA(device.c_str(), nullptr);
         // Only the settings file exists, so the device is not provisioned again.
-        ASSERT_TRUE(uiext2_test::WriteFileText(settingsFile, "[Contents]\r\nCompression=1\r\nUnit=0\r\n"));
+        ASSERT_TRUE(uiext2_test::WriteFileText(settingsFile, c.file));
         ASSERT_TRUE(uiext2_test::WriteFileText(StagingFile("RegList.ini"), "[Scanner1]\r\nModel=another\r\n"));
         NamedEvent staged("uiext2 test staged"), applied("uiext2 test applied");
         std::thread page(

@@ -280,6 +280,30 @@ TEST_F(Migration, AnUnreadableSettingsFileKeepsTheAddressAndEveryKey)
     }
 }
 
+// A file saved with a UTF-8 mark: the address moves only where Windows' reader, which reads
+// the mark as ANSI, finds the section too, and the file keeps its mark and line ends.
+TEST_F(Migration, AFileWithAUtf8MarkGetsTheAddressOnlyWhereEveryReaderFindsIt)
+{
+    const struct
+    {
+        const char* file;
+        const char* moved; // the file afterwards; null: unchanged, the address kept
+    } rows[] = {
+        {"\xEF\xBB\xBF[Contents]\rUnit=1\r", nullptr},
+        {"\xEF\xBB\xBF; caf\xC3\xA9\r[Contents]\rUnit=1\r",
+         "\xEF\xBB\xBF; caf\xC3\xA9\r[Contents]\rUnit=1\rScannerAddress=192.168.0.17\r"},
+    };
+    for (const auto& row : rows)
+    {
+        InstalledScanner scanner(Subkey("a"), device_, "192.168.0.17");
+        ASSERT_TRUE(scanner.ok());
+        ASSERT_TRUE(WriteFileText(settings_, row.file));
+        Migrate(device_);
+        EXPECT_EQ(row.moved ? "(absent)" : "192.168.0.17", Address(scanner)) << row.file;
+        EXPECT_EQ(row.moved ? row.moved : row.file, FileText(settings_));
+    }
+}
+
 // Two hosts binding one new device at the same moment: neither copies a template over a file
 // the other has put in place, so the address the first moved out of the registry stays in
 // the one settings file, beside one set of files. A file already there is never overwritten.

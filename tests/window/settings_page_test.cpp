@@ -314,6 +314,8 @@ TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
 {
     const std::string settings = host_.settingsFile();
     const std::string elsewhere = uiext2_test::CommonDocumentsFolder() + "\\uiext2 second name.ini";
+    const std::string utf8 = "\\357\\273\\277", keys = "\\r\\nCompression=1\\r\\nScannerAddress=10.0.0.7\\r\\n",
+                      onC = uiext2_test::OnC(settings);
     const struct
     {
         const char* name;
@@ -328,6 +330,10 @@ TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
          "rm -f " + uiext2_test::OnC(elsewhere), 0, L"cannot be read as this device's own"},
         {"reader letting go within moments", ":", ":", 400, nullptr},
         {"reader holding on", ":", ":", 2600, L"in use by another program"},
+        // Windows reads a UTF-8 mark as ANSI: its first line holds no section there.
+        {"UTF-8 mark, the section on its line", "printf '" + utf8 + "[Contents]" + keys + "' >" + onC, ":", 0,
+         L"other programs may read differently"},
+        {"UTF-8 mark, a comment first", "printf '" + utf8 + ";\\r\\n[Contents]" + keys + "' >" + onC, ":", 0, nullptr},
     };
     for (const auto& row : rows)
     {
@@ -357,6 +363,9 @@ TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
             EXPECT_TRUE(boxes.texts().empty()) << row.name;
             EXPECT_EQ("4", Stored("Compression")) << row.name;
             EXPECT_EQ("10.0.0.7", Stored("ScannerAddress")) << row.name;
+            EXPECT_EQ(row.plant.find(utf8) != std::string::npos,
+                      uiext2_test::FileText(settings).rfind("\xEF\xBB\xBF", 0) == 0)
+                << row.name << ": the file keeps its mark";
             continue;
         }
         EXPECT_FALSE(applied) << row.name; // the sheet was told PSNRET_INVALID_NOCHANGEPAGE

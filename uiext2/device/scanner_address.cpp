@@ -34,6 +34,20 @@ bool ReadRegistryText(HKEY key, const char* name, char* buffer, DWORD capacity) 
     return true; // the zero fill terminates a text stored without its terminator
 }
 
+// True once the platform's own reader finds `address` in the device's settings file, as the
+// companion program will. Windows reads the file anew on every call; the empty call first
+// drops a copy that a reader may keep (Wine keeps the file it read last).
+bool ReaderFindsAddress(const DeviceFolders& folders, const char* address) noexcept
+{
+    char path[MAX_PATH];
+    char found[64] = {};
+    if (!FormatPath(path, sizeof(path), "%s\\%s", folders.device().path(), kSettingsFileName))
+        return false;
+    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);
+    ::GetPrivateProfileStringA("Contents", "ScannerAddress", "", found, sizeof(found), path);
+    return std::strcmp(found, address) == 0;
+}
+
 // The subkey's FriendlyName equals the device name, byte for byte.
 bool NamesDevice(HKEY scannerKey, const char* deviceName) noexcept
 {
@@ -43,9 +57,9 @@ bool NamesDevice(HKEY scannerKey, const char* deviceName) noexcept
 }
 
 // Moves DeviceData\ScannerAddress into the settings file. The registry value goes only once
-// the file in place holds it: a failed write (full disk, a file held past the retries), a
-// settings file that cannot be read as ours or a device folder that is a link keep it for
-// the next try.
+// the platform's reader finds it in the file: a failed write (full disk, a file held past the
+// retries), a settings file that cannot be read as ours or that the INI model is unsure of,
+// or a device folder that is a link keep it for the next try.
 void MoveAddress(HKEY scannerKey, const DeviceFolders& folders) noexcept
 {
     UniqueHKey deviceData;
@@ -55,7 +69,7 @@ void MoveAddress(HKEY scannerKey, const DeviceFolders& folders) noexcept
     if (!ReadRegistryText(deviceData.get(), "ScannerAddress", address, sizeof(address)) || address[0] == '\0')
         return;
     const SettingsKey key{"Contents", "ScannerAddress", address, true};
-    if (WriteSettingsKeys(folders, &key, 1) == ERROR_SUCCESS)
+    if (WriteSettingsKeys(folders, &key, 1) == ERROR_SUCCESS && ReaderFindsAddress(folders, address))
         ::RegDeleteValueA(deviceData.get(), "ScannerAddress");
 }
 

@@ -3,6 +3,7 @@
 #include "device/settings_store.h"
 
 #include "device/profile_merge.h"
+#include "device/system_code_page.h"
 #include "support/unique.h"
 
 #include <cstdio>
@@ -30,13 +31,14 @@ public:
             std::vector<ProfileWrite> writes;
             std::string value;
             for (size_t i = 0; i < count_; ++i)
-                if (keys_[i].always || !ReadProfileValue(now, keys_[i].section, keys_[i].key, value, IsSystemLeadByte))
+                if (keys_[i].always || !ReadProfileValue(now, keys_[i].section, keys_[i].key, value, &SystemCodePage()))
                     writes.push_back({keys_[i].section, keys_[i].key, keys_[i].value});
             written_ = writes.size();
             if (writes.empty())
                 return ERROR_SUCCESS;
-            if (!WriteProfileKeys(now, writes.data(), writes.size(), next, IsSystemLeadByte))
-                return ERROR_NOT_ENOUGH_MEMORY;
+            const ProfileUpdate update = WriteProfileKeys(now, writes.data(), writes.size(), next, &SystemCodePage());
+            if (update != ProfileUpdate::Written)
+                return update == ProfileUpdate::Unsure ? kErrorUnsureProfile : ERROR_NOT_ENOUGH_MEMORY;
         }
         catch (...)
         {
@@ -70,7 +72,8 @@ void PlaceTemplateCopy(const DeviceFolders& folders, const char* fileName, const
     if (key)
     {
         std::string made;
-        if (!WriteProfileKeys(copied ? bytes.text() : std::string_view(), key, 1, made, IsSystemLeadByte) ||
+        if (WriteProfileKeys(copied ? bytes.text() : std::string_view(), key, 1, made, &SystemCodePage()) !=
+                ProfileUpdate::Written ||
             !bytes.Assign(made.data(), static_cast<DWORD>(made.size())))
             return;
     }

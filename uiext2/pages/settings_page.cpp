@@ -10,6 +10,7 @@
 #include "crypto/password_cipher.h"
 #include "device/wia_binding.h"
 #include "device/settings_store.h"
+#include "device/system_code_page.h"
 #include "pages/language.h"
 #include "pages/page_registration.h"
 #include "pages/page_strings.h"
@@ -255,6 +256,8 @@ Reason ReasonOf(DWORD error) noexcept
     case ERROR_FILE_TOO_LARGE:
     case ERROR_HANDLE_EOF:
         return {IDS_SAVE_NOT_OURS, L"not ours"};
+    case kErrorUnsureProfile:
+        return {IDS_SAVE_UNSURE, L"unsure"};
     case ERROR_PATH_NOT_FOUND: // the device's folder, or one above it, is a link or gone
         return {IDS_SAVE_FOLDER, L"folder"};
     case ERROR_ACCESS_DENIED:

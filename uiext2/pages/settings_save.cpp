@@ -5,6 +5,7 @@
 #include "crypto/password_cipher.h"
 #include "device/profile_merge.h"
 #include "device/settings_store.h"
+#include "device/system_code_page.h"
 #include "res/resource.h"
 
 #include <cstdio>
@@ -59,7 +60,7 @@ void ForgetChanges(HWND dialog) noexcept
 UINT SettingsNumber(std::string_view file, const char* section, const char* key, int fallback) noexcept
 {
     std::string value;
-    if (!ReadProfileValue(file, section, key, value, IsSystemLeadByte) || value.empty())
+    if (!ReadProfileValue(file, section, key, value, &SystemCodePage()) || value.empty())
         return static_cast<UINT>(fallback);
     // As the platform reads it: leading blanks, a sign and decimal digits; 0 without any.
     return static_cast<UINT>(std::strtol(value.c_str(), nullptr, 10));
@@ -71,7 +72,7 @@ void SettingsText(std::string_view file, const char* section, const char* key, c
     if (size == 0)
         return;
     text[0] = '\0';
-    if (!ReadProfileValue(file, section, key, value, IsSystemLeadByte))
+    if (!ReadProfileValue(file, section, key, value, &SystemCodePage()))
         return;
     const size_t length = value.size() < size - 1 ? value.size() : size - 1;
     std::memcpy(text, value.data(), length);

@@ -72,3 +72,4 @@
 #define IDS_SAVE_FOLDER 3003
 #define IDS_SAVE_DENIED 3004
 #define IDS_SAVE_OTHER 3005 // followed by the platform's error number
+#define IDS_SAVE_UNSURE 3006

@@ -6,6 +6,7 @@
 #include "device/path_rules.h"
 #include "device/profile_merge.h"
 #include "device/settings_store.h"
+#include "device/system_code_page.h"
 
 #include <string>
 #include <string_view>
@@ -42,8 +43,11 @@ public:
     DWORD Compute(const FileBytes* current, std::string& next, bool& write) noexcept override
     {
         const std::string_view now = current ? current->text() : std::string_view();
-        if (!MergeProfileChanges(handed_.text(), edited_.text(), now, next, IsSystemLeadByte, &changed_))
-            return ERROR_NOT_ENOUGH_MEMORY;
+        // Unsure: the copy stays in the staging folder, as an unmerged copy does.
+        const ProfileUpdate update =
+            MergeProfileChanges(handed_.text(), edited_.text(), now, next, &SystemCodePage(), &changed_);
+        if (update != ProfileUpdate::Written)
+            return update == ProfileUpdate::Unsure ? kErrorUnsureProfile : ERROR_NOT_ENOUGH_MEMORY;
         write = next != now;
         return ERROR_SUCCESS;
     }
