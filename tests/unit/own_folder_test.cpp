@@ -1,0 +1,250 @@
+// The held folder against what another local user plants at a name of ours: a link (to a
+// file, to a folder, to a sibling spelled otherwise), a second name, a read-only file and
+// programs holding the file open, under each operation that reaches a file through the folder.
+#include "device/own_folder.h"
+
+#include "driver_package.h"
+#include "unix_side.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+namespace
+{
+
+using namespace uiext2_test;
+
+// What stands at the name afterwards.
+enum class Remains
+{
+    Kept, // the entry as planted, and whatever it leads to, unchanged
+    Ours, // a file holding the new bytes
+    Gone,
+    NewFolder, // an empty folder of ours
+    // A link entry the operation deletes or opens as a folder: where the platform opens a
+    // link entry as itself (Windows) the link goes (and for a folder an empty one is made);
+    // Wine opens the target even so, and then the entry is refused and stays.
+    LinkGoes,
+};
+
+struct Outcome
+{
+    DWORD error;
+    Remains remains;
+};
+
+enum Operation
+{
+    kRead,
+    kUpdate,
+    kPlace,
+    kReplace,
+    kDelete,
+    kDeleteListed,
+    kOpenFolder,
+    kOperations
+};
+const char* const kOperationNames[kOperations] = {"read",   "update",        "place new",     "replace",
+                                                  "delete", "listed delete", "open as folder"};
+
+constexpr DWORD kNo = ~DWORD{0}; // DeleteListed and Open answer only yes or no
+constexpr DWORD kNoHolder = ~DWORD{0};
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kHoldMs = 700; // a holder lets go well within kRetryMs
+const char kTheirs[] = "[Victim]\nFile=theirs\n";
+const char kMine[] = "[Contents]\nUnit=1\n";
+const char kNew[] = "[Contents]\nUnit=2\n";
+
+class Overwrite final : public uiext2::FileChange
+{
+public:
+    DWORD Compute(const uiext2::FileBytes*, std::string& next, bool& write) noexcept override
+    {
+        next = kNew;
+        write = true;
+        return ERROR_SUCCESS;
+    }
+};
+
+// Runs one operation on "Entry.ini" of `folder` as ERROR_SUCCESS or the error it gives.
+DWORD Perform(Operation operation, const uiext2::OwnFolder& folder)
+{
+    uiext2::FileBytes bytes;
+    Overwrite change;
+    bytes.Assign(kNew, sizeof(kNew) - 1);
+    switch (operation)
+    {
+    case kRead:
+    {
+        uiext2::FileBytes read;
+        const DWORD error = folder.Read("Entry.ini", read);
+        EXPECT_TRUE(error != ERROR_SUCCESS || read.text() == kMine) << read.text();
+        return error;
+    }
+    case kUpdate:
+        return folder.Update("Entry.ini", nullptr, change);
+    case kPlace:
+        return folder.PlaceNew("Entry.ini", bytes, nullptr);
+    case kReplace:
+        return folder.Replace("Entry.ini", bytes);
+    case kDelete:
+        return folder.Delete("Entry.ini");
+    case kOpenFolder:
+        return uiext2::OwnFolder().Open(folder, "Entry.ini", true) ? ERROR_SUCCESS : kNo;
+    default:
+        break;
+    }
+    DWORD result = kNo;
+    folder.List(
+        [&](const uiext2::ListedEntry& entry)
+        {
+            if (std::wstring(entry.name, entry.length) == L"Entry.ini" && folder.DeleteListed(entry))
+                result = ERROR_SUCCESS;
+            return true;
+        });
+    return result;
+}
+
+// The names a folder lists, each followed by ';'.
+std::string Names(const std::string& folder)
+{
+    std::string names = ";";
+    WIN32_FIND_DATAA found;
+    HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        if (found.cFileName[0] != '.')
+            names += std::string(found.cFileName) + ";";
+    while (::FindNextFileA(find, &found));
+    ::FindClose(find);
+    return names;
+}
+
+// The entry spelled exactly so, as its folder lists it: "gone", a folder's names, or the file's bytes.
+std::string State(const std::string& folder, const char* name)
+{
+    const std::string path = folder + "\\" + name;
+    if (Names(folder).find(std::string(";") + name + ";") == std::string::npos)
+        return "gone";
+    return FolderExists(path) ? "folder" + Names(path) : FileText(path);
+}
+
+// Each planted thing at "Entry.ini" of a folder of its own per operation, under
+// <documents>\uiext2 own folder\<operation>, beside a victim's folder of files it may lead to.
+TEST(OwnFolder, PlantedEntriesAreNeverReadWrittenOrDeletedThrough)
+{
+    const std::string table = CommonDocumentsFolder() + "\\uiext2 own folder";
+    const std::string victim = table + "\\victim";
+    const Outcome notOurs = {uiext2::kErrorNotOurs, Remains::Kept}, kept = {ERROR_SUCCESS, Remains::Kept},
+                  ours = {ERROR_SUCCESS, Remains::Ours}, gone = {ERROR_SUCCESS, Remains::Gone},
+                  linkGoes = {ERROR_SUCCESS, Remains::LinkGoes}, inUse = {ERROR_SHARING_VIOLATION, Remains::Kept},
+                  stays = {kNo, Remains::Kept}, denied = {ERROR_ACCESS_DENIED, Remains::Kept};
+    const std::string mine = std::string("printf '") + kMine + "' > Entry.ini";
+    const struct
+    {
+        const char* name;
+        std::string plant; // in each operation's folder, from the Unix side
+        const char* kept;  // what the planted entry reads as
+        DWORD attributes;  // set from Windows after planting
+        DWORD holderShare; // a reader holds the entry so shared for kHoldMs
+        Outcome outcomes[kOperations];
+    } rows[] = {
+        {"Unix link to a file",
+         "ln -s ../victim/theirs.ini Entry.ini",
+         kTheirs,
+         0,
+         kNoHolder,
+         {notOurs, notOurs, notOurs, ours, linkGoes, linkGoes, linkGoes}},
+        {"Unix link to a folder",
+         "ln -s ../victim/inner Entry.ini",
+         "folder;theirs.ini;",
+         0,
+         kNoHolder,
+         {notOurs, notOurs, notOurs, denied, notOurs, stays, linkGoes}},
+        {"a case twin: a link to a sibling spelled otherwise",
+         std::string("printf '") + kTheirs + "' > ENTRY.ini && ln -s ENTRY.ini Entry.ini",
+         kTheirs,
+         0,
+         kNoHolder,
+         {notOurs, notOurs, notOurs, ours, linkGoes, linkGoes, linkGoes}},
+        {"a second name of a victim's file",
+         "ln ../victim/theirs.ini Entry.ini",
+         kTheirs,
+         0,
+         kNoHolder,
+         {notOurs, notOurs, notOurs, ours, gone, gone, stays}},
+        {"read-only", mine, kMine, FILE_ATTRIBUTE_READONLY, kNoHolder, {kept, ours, kept, ours, denied, stays, stays}},
+        {"a holder sharing deletion", mine, kMine, 0, kShareAll, {kept, ours, kept, ours, gone, gone, stays}},
+        {"a holder not sharing", mine, kMine, 0, 0, {inUse, ours, kept, ours, inUse, stays, stays}},
+    };
+    uiext2::OwnFolder root;
+    ASSERT_TRUE(root.OpenRoot(CommonDocumentsFolder().c_str()));
+    for (const auto& row : rows)
+    {
+        ASSERT_TRUE(UnixShell("rm -rf " + OnC(table) + " && mkdir -p " + OnC(victim + "\\inner") + " && cd " +
+                              OnC(victim) + " && printf '" + kTheirs + "' | tee theirs.ini > inner/theirs.ini" +
+                              " && for op in 0 1 2 3 4 5 6; do mkdir ../$op && (cd ../$op && " + row.plant + "); done"))
+            << row.name;
+        const std::string victimBefore = Snapshot(victim) + Snapshot(victim + "\\inner");
+        ASSERT_EQ(kTheirs, FileText(victim + "\\theirs.ini")) << row.name;
+        uiext2::OwnFolder held;
+        ASSERT_TRUE(held.Open(root, "uiext2 own folder", false)) << row.name;
+        for (int operation = 0; operation < kOperations; ++operation)
+        {
+            SCOPED_TRACE(std::string(row.name) + ", " + kOperationNames[operation]);
+            const std::string folder = table + "\\" + std::to_string(operation);
+            const std::string entry = folder + "\\Entry.ini";
+            ASSERT_TRUE(!row.attributes || ::SetFileAttributesA(entry.c_str(), row.attributes));
+            ASSERT_EQ(row.kept, State(folder, "Entry.ini"));
+            // Whether a handle opened on the entry itself is the link (Windows). Under Wine it is
+            // what the link leads to, though Wine lists a link to a folder as a reparse point.
+            uiext2::UniqueFile probe(::CreateFileA(entry.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                                   OPEN_EXISTING,
+                                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+            FILE_ATTRIBUTE_TAG_INFO tag = {};
+            const bool linkShown =
+                probe && ::GetFileInformationByHandleEx(probe.get(), FileAttributeTagInfo, &tag, sizeof(tag)) &&
+                (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+            probe.reset();
+            HANDLE holder = row.holderShare == kNoHolder
+                                ? INVALID_HANDLE_VALUE
+                                : ::CreateFileA(entry.c_str(), GENERIC_READ, row.holderShare, nullptr, OPEN_EXISTING,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr);
+            ASSERT_EQ(row.holderShare == kNoHolder, holder == INVALID_HANDLE_VALUE);
+            std::thread letGo(
+                [holder]
+                {
+                    if (holder == INVALID_HANDLE_VALUE)
+                        return;
+                    ::Sleep(kHoldMs);
+                    ::CloseHandle(holder);
+                });
+            uiext2::OwnFolder in;
+            const DWORD error = in.Open(held, std::to_string(operation).c_str(), false)
+                                    ? Perform(static_cast<Operation>(operation), in)
+                                    : ERROR_PATH_NOT_FOUND;
+            letGo.join();
+
+            Outcome want = row.outcomes[operation];
+            if (want.remains == Remains::LinkGoes)
+                want = linkShown ? Outcome{ERROR_SUCCESS, operation == kOpenFolder ? Remains::NewFolder : Remains::Gone}
+                       : operation == kDelete ? notOurs
+                                              : stays;
+            EXPECT_EQ(want.error, error);
+            const char* const states[] = {row.kept, kNew, "gone", "folder;"};
+            EXPECT_EQ(states[static_cast<int>(want.remains)], State(folder, "Entry.ini"));
+            EXPECT_EQ(victimBefore, Snapshot(victim) + Snapshot(victim + "\\inner"));
+            EXPECT_EQ(kTheirs, FileText(victim + "\\theirs.ini"));
+            if (row.plant.find("ENTRY.ini") != std::string::npos)
+            {
+                EXPECT_EQ(kTheirs, FileText(folder + "\\ENTRY.ini")) << "the twin";
+            }
+        }
+    }
+    UnixShell("rm -rf " + OnC(table));
+}
+
+} // namespace
