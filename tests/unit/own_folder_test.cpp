@@ -132,12 +132,11 @@ std::string State(const std::string& folder, const char* name)
     return FolderExists(path) ? "folder" + Names(path) : FileText(path);
 }
 
-// Each planted thing at "Entry.ini" of a folder of its own per operation, under
-// <documents>\uiext2 own folder\<operation>, beside a victim's folder of files it may lead to.
+// Each planted thing at "Entry.ini" of a folder of its own per operation
+// (<documents>\uiext2 own folder\<operation>), beside the victim's folder it may lead to.
 TEST(OwnFolder, PlantedEntriesAreNeverReadWrittenOrDeletedThrough)
 {
     const std::string table = CommonDocumentsFolder() + "\\uiext2 own folder";
-    const std::string victim = table + "\\victim";
     const Outcome notOurs = {uiext2::kErrorNotOurs, Remains::Kept}, kept = {ERROR_SUCCESS, Remains::Kept},
                   ours = {ERROR_SUCCESS, Remains::Ours}, gone = {ERROR_SUCCESS, Remains::Gone},
                   linkGoes = {ERROR_SUCCESS, Remains::LinkGoes}, inUse = {ERROR_SHARING_VIOLATION, Remains::Kept},
@@ -153,13 +152,13 @@ TEST(OwnFolder, PlantedEntriesAreNeverReadWrittenOrDeletedThrough)
         Outcome outcomes[kOperations];
     } rows[] = {
         {"Unix link to a file",
-         "ln -s ../victim/theirs.ini Entry.ini",
+         "ln -s victim/theirs.ini Entry.ini",
          kTheirs,
          0,
          kNoHolder,
          {notOurs, notOurs, notOurs, ours, linkGoes, linkGoes, linkGoes}},
         {"Unix link to a folder",
-         "ln -s ../victim/inner Entry.ini",
+         "ln -s victim/inner Entry.ini",
          "folder;theirs.ini;",
          0,
          kNoHolder,
@@ -171,7 +170,7 @@ TEST(OwnFolder, PlantedEntriesAreNeverReadWrittenOrDeletedThrough)
          kNoHolder,
          {notOurs, notOurs, notOurs, ours, linkGoes, linkGoes, linkGoes}},
         {"a second name of a victim's file",
-         "ln ../victim/theirs.ini Entry.ini",
+         "ln victim/theirs.ini Entry.ini",
          kTheirs,
          0,
          kNoHolder,
@@ -184,19 +183,20 @@ TEST(OwnFolder, PlantedEntriesAreNeverReadWrittenOrDeletedThrough)
     ASSERT_TRUE(root.OpenRoot(CommonDocumentsFolder().c_str()));
     for (const auto& row : rows)
     {
-        ASSERT_TRUE(UnixShell("rm -rf " + OnC(table) + " && mkdir -p " + OnC(victim + "\\inner") + " && cd " +
-                              OnC(victim) + " && printf '" + kTheirs + "' | tee theirs.ini > inner/theirs.ini" +
-                              " && for op in 0 1 2 3 4 5 6; do mkdir ../$op && (cd ../$op && " + row.plant + "); done"))
+        ASSERT_TRUE(UnixShell("rm -rf " + OnC(table) + " && mkdir " + OnC(table) + " && cd " + OnC(table) +
+                              " && for op in 0 1 2 3 4 5 6; do (mkdir -p $op/victim/inner && cd $op && printf '" +
+                              kTheirs + "' | tee victim/theirs.ini > victim/inner/theirs.ini && " + row.plant +
+                              "); done"))
             << row.name;
-        const std::string victimBefore = Snapshot(victim) + Snapshot(victim + "\\inner");
-        ASSERT_EQ(kTheirs, FileText(victim + "\\theirs.ini")) << row.name;
         uiext2::OwnFolder held;
         ASSERT_TRUE(held.Open(root, "uiext2 own folder", false)) << row.name;
         for (int operation = 0; operation < kOperations; ++operation)
         {
             SCOPED_TRACE(std::string(row.name) + ", " + kOperationNames[operation]);
             const std::string folder = table + "\\" + std::to_string(operation);
-            const std::string entry = folder + "\\Entry.ini";
+            const std::string entry = folder + "\\Entry.ini", victim = folder + "\\victim";
+            const std::string victimBefore = Snapshot(victim) + Snapshot(victim + "\\inner");
+            ASSERT_EQ(kTheirs, FileText(victim + "\\theirs.ini"));
             ASSERT_TRUE(!row.attributes || ::SetFileAttributesA(entry.c_str(), row.attributes));
             ASSERT_EQ(row.kept, State(folder, "Entry.ini"));
             // Whether a handle opened on the entry itself is the link (Windows). Under Wine it is
