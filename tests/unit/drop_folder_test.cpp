@@ -1,5 +1,4 @@
-// The drop folder's clean-up: every "image.*" entry deleted by its wide name, nothing else,
-// and never what a link entry leads to.
+// The drop folder's clean-up: every "image.*" entry deleted by its wide name, and nothing else.
 #include "scan_fixture.h"
 
 #include "device/own_folder.h"
@@ -79,32 +78,6 @@ TEST_F(DropFolderCleanUp, DeletesEveryImageNameAndNothingElse)
         EXPECT_EQ(!c.remaining.empty(), uiext2_test::FolderExists(DropFolder())) << c.name;
         ASSERT_TRUE(uiext2_test::UnixShell("rm -rf " + uiext2_test::OnC(DropFolder())));
     }
-}
-
-// Links planted from the Unix side, which every open under Wine follows: the clean-up
-// removes the link itself or leaves it, and the victim's files stay whole.
-TEST_F(DropFolderCleanUp, LinkEntriesNeverLeadToTheirTargets)
-{
-    const std::string victim = FreshFolder("victim");
-    ASSERT_TRUE(uiext2_test::WriteFileText(victim + "\\image.v", "[Victim]\r\n"));
-    ::CreateDirectoryA((victim + "\\inner").c_str(), nullptr);
-    ASSERT_TRUE(uiext2_test::WriteFileText(victim + "\\inner\\image.w", "[Victim]\r\n"));
-    const std::string before = uiext2_test::Snapshot(victim) + uiext2_test::Snapshot(victim + "\\inner");
-    uiext2::DeviceFolders folders;
-    uiext2::ImageDropFolder drop;
-    ASSERT_TRUE(drop.Create(folders));
-    Make(DropFolder(), L"image.1");
-    const std::string link = "ln -s ";
-    const std::string plants[] = {
-        link + uiext2_test::OnC(victim + "\\image.v") + " " + uiext2_test::OnC(DropFolder() + "\\image.file"),
-        link + uiext2_test::OnC(victim + "\\inner") + " " + uiext2_test::OnC(DropFolder() + "\\image.folder"),
-    };
-    for (const std::string& plant : plants)
-        ASSERT_TRUE(uiext2_test::UnixShell(plant)) << plant;
-    drop.Empty();
-    EXPECT_EQ(before, uiext2_test::Snapshot(victim) + uiext2_test::Snapshot(victim + "\\inner"));
-    EXPECT_FALSE(uiext2_test::FileExists(DropFolder() + "\\image.1")) << "the clean-up did not run";
-    uiext2_test::UnixShell("rm -rf " + uiext2_test::OnC(victim));
 }
 
 // Where the volume shows links, the handle's file number is the proof: an entry whose
