@@ -309,10 +309,15 @@ TEST_F(SettingsPage, ApplyWritesThroughNoPlantedLink)
 // An Apply that cannot put the new file in place says so: the page stays (the sheet is told
 // PSNRET_INVALID_NOCHANGEPAGE), a message box owned by the sheet names the reason, and the
 // file keeps every key. A reader that holds the file without sharing its deletion is waited
-// for while it lets go within moments.
+// for while it lets go within moments. The device's lock belongs to those who may change its
+// files: an object of another kind under the name a global lock had stops no Apply (the fault:
+// any user could make every Apply fail), and a lock held past the retries is told as such, not
+// as a program holding the file.
 TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
 {
     const std::string settings = host_.settingsFile();
+    const std::string lock = settings.substr(0, settings.rfind('\\')) + "\\~settings.lock";
+    const std::string deviceName = settings.substr(0, settings.rfind('\\')).substr(settings.rfind("\\WIA\\") + 5);
     const std::string elsewhere = uiext2_test::CommonDocumentsFolder() + "\\uiext2 second name.ini";
     const struct
     {
@@ -321,7 +326,11 @@ TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
         DWORD holdMs;          // a reader holds the file this long after Apply begins; 0: none
         const wchar_t* reason; // in the message; null: saved, no message
         DWORD share = FILE_SHARE_READ;
+        std::string held = "";     // the file held; empty: the settings file
+        bool squatOldName = false; // an event under the name the global lock had
     } rows[] = {
+        {"an event under the old lock's name", ":", ":", 0, nullptr, 0, "", true},
+        {"the lock held past the retries", ":", ":", 2600, L"being saved by another window or user", 0, lock},
         {"reader sharing deletion, letting go within moments", ":", ":", 400, nullptr,
          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
         {"second name", "ln -f " + uiext2_test::OnC(settings) + " " + uiext2_test::OnC(elsewhere),
@@ -337,9 +346,15 @@ TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
         Type(kColor, "4");
         ASSERT_TRUE(uiext2_test::UnixShell(row.plant)) << row.name;
         const std::string before = uiext2_test::FileText(settings);
-        HANDLE reader =
-            row.holdMs ? ::CreateFileA(settings.c_str(), GENERIC_READ, row.share, nullptr, OPEN_EXISTING, 0, nullptr)
-                       : INVALID_HANDLE_VALUE;
+        const bool isLock = !row.held.empty();
+        HANDLE reader = row.holdMs ? ::CreateFileA(isLock ? row.held.c_str() : settings.c_str(),
+                                                   GENERIC_READ | (isLock ? DELETE : 0), row.share, nullptr,
+                                                   isLock ? CREATE_NEW : OPEN_EXISTING,
+                                                   isLock ? FILE_FLAG_DELETE_ON_CLOSE : 0, nullptr)
+                                   : INVALID_HANDLE_VALUE;
+        HANDLE squatter = row.squatOldName ? ::CreateEventA(nullptr, TRUE, FALSE,
+                                                            ("Global\\VELMORA_WIA_SETTINGS " + deviceName).c_str())
+                                           : nullptr;
         std::thread letGo(
             [&]
             {
@@ -350,6 +365,8 @@ TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
         testwindow::MessageBoxCatcher boxes;
         const bool applied = sheet_->Apply();
         letGo.join();
+        if (squatter)
+            ::CloseHandle(squatter);
         ASSERT_TRUE(uiext2_test::UnixShell(row.undo)) << row.name;
         if (!row.reason)
         {
