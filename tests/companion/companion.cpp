@@ -17,6 +17,7 @@
 //     edit:TEXT           write [Companion] Edited=TEXT into the staging copy of VT_TWAIN1.ini
 //     key:SECTION:KEY[:VALUE]  write that key into the same copy; without VALUE remove it
 //     empty               cut the same copy to no bytes, as a program killed while rewriting it
+//     cut:TEXT            cut the same copy just after the first TEXT in it, in place
 //     gone:MS             wait until the pipe's name is gone, MS at most (report: PipeGone,
 //                         DropFolderAtGone, RefusedBeforeGone: the last error while the
 //                         name was there, and a copy of UIEXT2_COMPANION_WATCH at that
@@ -119,6 +120,8 @@ private:
                                          StagedSettings().c_str());
         else if (verb == "empty")
             Touch(StagedSettings());
+        else if (verb == "cut")
+            Cut(StagedSettings(), arg(1, ""));
         else if (verb == "gone")
             Gone(static_cast<DWORD>(n));
         else if (verb == "owner")
@@ -192,6 +195,24 @@ private:
         HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (file != INVALID_HANDLE_VALUE)
             ::CloseHandle(file);
+    }
+
+    // Keeps what comes up to the end of the first `text`, rewriting the file in place.
+    static void Cut(const std::string& path, const std::string& text)
+    {
+        HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return;
+        char bytes[65536];
+        DWORD got = 0;
+        ::ReadFile(file, bytes, sizeof(bytes), &got, nullptr);
+        const size_t at = std::string(bytes, got).find(text);
+        if (at != std::string::npos)
+        {
+            ::SetFilePointer(file, static_cast<LONG>(at + text.size()), nullptr, FILE_BEGIN);
+            ::SetEndOfFile(file);
+        }
+        ::CloseHandle(file);
     }
 
     void LookAtOwner(const std::string& windowClass)

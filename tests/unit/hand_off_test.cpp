@@ -1,46 +1,15 @@
 // The hand-off of the device's settings to the companion program and back: what the
 // companion finds in the staging folder, and what of its copies comes back once it is gone.
-#include "scan_fixture.h"
+#include "hand_off_steps.h"
 
 #include "support/unique.h"
 
-#include <cstdlib>
 #include <thread>
 
 namespace scan_test
 {
 namespace
 {
-
-constexpr char kDeviceSettings[] =
-    "[Contents]\r\nCompression=2\r\nScannerAddress=10.0.0.1\r\n[Authentication]\r\nUserName=me\r\n";
-constexpr char kOtherDevice[] = "[Contents]\r\nScannerAddress=10.9.9.9\r\n[Authentication]\r\nUserName=another\r\n";
-
-std::string StagingFile(const char* name)
-{
-    return uiext2_test::CommonDocumentsFolder() + "\\Velmora\\VT_WIA\\" + name;
-}
-
-// The device's folder holding its settings file alone, so that it is not provisioned again,
-// and the staging folder holding another device's copies.
-void PrepareFolders(const std::string& device)
-{
-    for (const char* folder : {"\\Velmora", "\\Velmora\\WIA", "\\Velmora\\VT_WIA"})
-        ::CreateDirectoryA((uiext2_test::CommonDocumentsFolder() + folder).c_str(), nullptr);
-    ::CreateDirectoryA(uiext2_test::DeviceFolder(device).c_str(), nullptr);
-    ASSERT_TRUE(uiext2_test::WriteFileText(uiext2_test::DeviceFolder(device) + "\\VT_TWAIN1.ini", kDeviceSettings));
-    for (const char* file : {"VT_TWAIN1.ini", "RegList.ini", "VTTwainPageLog.ini"})
-        ASSERT_TRUE(uiext2_test::WriteFileText(StagingFile(file), kOtherDevice));
-}
-
-void AwaitCompanionGone()
-{
-    HANDLE alive = ::OpenMutexA(SYNCHRONIZE, FALSE, "uiext2 simulated companion");
-    if (alive && ::WaitForSingleObject(alive, 20000) != WAIT_TIMEOUT)
-        ::ReleaseMutex(alive);
-    if (alive)
-        ::CloseHandle(alive);
-}
 
 // What the companion writes after it ended the scan, or as it exits, comes back; a copy it
 // left empty changes nothing; one that stays past the bound is merged as its copy stands,
@@ -134,33 +103,13 @@ TEST_F(ScanTest, TheCompanionGetsNoCopyOfAnotherDevice)
     }
 }
 
-bool RecordLeft()
-{
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Velmora Tesk\\WIA_QAL2\\HandOff", 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
-        return false;
-    ::RegCloseKey(key);
-    return true;
-}
-
 // The host of a run dies (a crash, "End task") at each moment of the run; the next run, in
 // another host, finishes the dead one's hand-off: the companion's keys reach the file of the
 // device they were made for, and nothing of the record is left.
 TEST_F(ScanTest, ARunWhoseHostDiedIsFinishedByTheNext)
 {
-    if (const char* script = std::getenv("UIEXT2_DYING_HOST"))
-    {
-        fakes::ScannerSetup setup = DeviceSetup(0);
-        const std::string other = std::getenv("UIEXT2_DYING_DEVICE") ? std::getenv("UIEXT2_DYING_DEVICE") : "";
-        if (!other.empty())
-            setup.deviceName = Wide(other);
-        setup.trayFolder = Wide(tray_);
-        scanner_ = fakes::MakeScanner(setup);
-        DialogRecord record(scanner_.root.Get(), output_);
-        RunDialog(script, record.data); // ended from outside before it returns
+    if (RunAsDyingHost())
         return;
-    }
     const std::string other = deviceName_ + " other";
     const struct
     {
@@ -168,6 +117,7 @@ TEST_F(ScanTest, ARunWhoseHostDiedIsFinishedByTheNext)
         const char* script; // of the dying run's companion, which signals the moment
         bool otherDevice;
         bool whenCompanionGone; // the host is ended just after its companion exits
+        bool whileWriterWaits = false; // ... while its copy-back waits for the device's lock
     } rows[] = {
         {"before the companion connects", "key:Contents:Dead:1;signal:uiext2 test moment;sleep:500", false, false},
         {"after it connects", "connect;key:Contents:Dead:2;signal:uiext2 test moment;sleep:500", false, false},
@@ -178,35 +128,33 @@ TEST_F(ScanTest, ARunWhoseHostDiedIsFinishedByTheNext)
         {"while the drop folder is emptied",
          "connect;key:Contents:Dead:5;drop:2000;signal:uiext2 test moment;send:1134", false, true},
         {"a run for another device", "connect;key:Contents:Dead:6;signal:uiext2 test moment;sleep:500", true, false},
+        // The fault: the writer's temporary file, made before the lock was taken, stayed.
+        {"a writer waiting for the lock", "connect;key:Contents:Dead:7;signal:uiext2 test moment;send:1134", false,
+         false, true},
     };
-    char self[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
     for (const auto& row : rows)
     {
         PrepareFolders(deviceName_);
         uiext2_test::RemoveDeviceFolder(other);
-        NamedEvent moment("uiext2 test moment");
-        std::string commandLine = "host --gtest_filter=ScanTest.ARunWhoseHostDiedIsFinishedByTheNext";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION host = {};
-        ::SetEnvironmentVariableA("UIEXT2_DYING_HOST", row.script);
-        ::SetEnvironmentVariableA("UIEXT2_DYING_DEVICE", row.otherDevice ? other.c_str() : nullptr);
-        ASSERT_TRUE(
-            ::CreateProcessA(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &host))
-            << row.name;
-        ::SetEnvironmentVariableA("UIEXT2_DYING_HOST", nullptr);
-        ::SetEnvironmentVariableA("UIEXT2_DYING_DEVICE", nullptr);
-        EXPECT_TRUE(moment.Wait()) << row.name;
-        if (row.whenCompanionGone)
-        {
-            AwaitCompanionGone();
-            ::Sleep(30);
-        }
-        ::TerminateProcess(host.hProcess, 1);
-        ::WaitForSingleObject(host.hProcess, 20000);
-        ::CloseHandle(host.hThread);
-        ::CloseHandle(host.hProcess);
+        const std::string device = uiext2_test::DeviceFolder(deviceName_);
+        HANDLE lock = INVALID_HANDLE_VALUE;
+        KillHostAt("ARunWhoseHostDiedIsFinishedByTheNext", row.script, row.otherDevice ? other : "",
+                   [&]
+                   {
+                       if (row.whenCompanionGone)
+                       {
+                           AwaitCompanionGone();
+                           ::Sleep(30);
+                       }
+                       if (!row.whileWriterWaits)
+                           return;
+                       lock = HoldDeviceLock(deviceName_);
+                       for (int i = 0; i < 400 && Entries(device, "~????????.*").empty(); ++i)
+                           ::Sleep(25);
+                       EXPECT_FALSE(Entries(device, "~????????.*").empty()) << row.name;
+                   });
+        if (lock != INVALID_HANDLE_VALUE)
+            ::CloseHandle(lock);
         AwaitCompanionGone(); // not stopped: it ends by itself
 
         DialogRecord record(Scanner(), output_);
@@ -218,12 +166,14 @@ TEST_F(ScanTest, ARunWhoseHostDiedIsFinishedByTheNext)
         EXPECT_EQ(std::string(1, row.script[std::string(row.script).find("Dead:") + 5]), dead) << row.name;
         if (row.otherDevice)
         {
-            uiext2_test::ReadIni(uiext2_test::DeviceFolder(deviceName_) + "\\VT_TWAIN1.ini", "Contents", "Dead", ours);
+            uiext2_test::ReadIni(device + "\\VT_TWAIN1.ini", "Contents", "Dead", ours);
             EXPECT_EQ("(absent)", ours) << "another device's change went into this one's file";
         }
         EXPECT_FALSE(RecordLeft()) << row.name;
         EXPECT_FALSE(uiext2_test::FolderExists(uiext2_test::CommonDocumentsFolder() + "\\Velmora\\VT_WIA_COPY"))
             << row.name;
+        for (const std::string& folder : {device, uiext2_test::CommonDocumentsFolder() + "\\Velmora\\VT_WIA"})
+            EXPECT_TRUE(Entries(folder, "~*").empty()) << row.name << ": left in " << folder;
         uiext2_test::RemoveDeviceFolder(deviceName_);
         uiext2_test::RemoveDeviceFolder(other);
     }

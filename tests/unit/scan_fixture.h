@@ -13,6 +13,7 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,25 @@ protected:
         if (FAILED(created))
             return created;
         return extension->DeviceDialog(&data);
+    }
+
+    // The host that KillHostAt (hand_off_steps.h) starts: true when this process is it. It
+    // runs a scan following UIEXT2_DYING_HOST, for UIEXT2_DYING_DEVICE when that names a
+    // device, and is ended from outside before the scan returns.
+    bool RunAsDyingHost()
+    {
+        const char* script = std::getenv("UIEXT2_DYING_HOST");
+        if (!script)
+            return false;
+        fakes::ScannerSetup setup = DeviceSetup(0);
+        const char* device = std::getenv("UIEXT2_DYING_DEVICE");
+        if (device && *device)
+            setup.deviceName = Wide(device);
+        setup.trayFolder = Wide(tray_);
+        scanner_ = fakes::MakeScanner(setup);
+        DialogRecord record(scanner_.root.Get(), output_);
+        RunDialog(script, record.data);
+        return true;
     }
 
     // What the companion reported; empty when it did not say.

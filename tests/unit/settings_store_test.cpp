@@ -280,19 +280,18 @@ TEST(SettingsUpdate, NoWriterLosesAnotherOnesKeys)
     ASSERT_TRUE(folders.NameDevice(device.c_str()) == ERROR_SUCCESS && folders.OpenDevice(true));
     uiext2::ProvisionDeviceFolder(folders, "Model");
 
-    // The migration, as another process runs it: it holds the device's lock while it writes
-    // (a mutex belongs to the thread that takes it: this thread must not be the holder).
-    const std::wstring lockName = L"Global\\VELMORA_WIA_SETTINGS " + std::wstring(device.begin(), device.end());
+    // The migration, as another process runs it: it holds the device's lock (its lock file,
+    // unshared) while it writes.
+    const std::string lockFile = DeviceFolder(device) + "\\~settings.lock";
     HANDLE taken = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::thread migration(
         [&]
         {
-            HANDLE lock = ::CreateMutexW(nullptr, FALSE, lockName.c_str()); // made by `folders` already
-            ::WaitForSingleObject(lock, 5000);
+            HANDLE lock =
+                ::CreateFileA(lockFile.c_str(), DELETE, 0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
             ::SetEvent(taken);
             ::Sleep(300); // the write below has read the file and waits for the lock
             ::WritePrivateProfileStringA("Contents", "ScannerAddress", "10.0.0.9", SettingsFile(device).c_str());
-            ::ReleaseMutex(lock);
             ::CloseHandle(lock);
         });
     ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(taken, 5000));

@@ -269,19 +269,28 @@ TEST_F(SettingsPage, ShowsTheLoginAsStored)
 // An Apply that cannot put the new file in place says so: the page stays (the sheet is told
 // PSNRET_INVALID_NOCHANGEPAGE), a message box owned by the sheet names the reason, and the
 // file keeps every key. Here a reader holds the file without sharing past the retries (links,
-// second names and holders that let go are the store's table, in own_folder_test).
+// second names and holders that let go are the store's table, in own_folder_test). The
+// device's lock belongs to those who may change its files: an object of another kind under
+// the name a global lock had stops no Apply (the fault: any user could make every Apply
+// fail), and a lock held past the retries is told as such, not as a program holding the file.
 TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
 {
     const std::string settings = host_.settingsFile();
     const std::string utf8 = "\\357\\273\\277", keys = "\\r\\nCompression=1\\r\\nScannerAddress=10.0.0.7\\r\\n",
                       onC = uiext2_test::OnC(settings);
+    const std::string lock = settings.substr(0, settings.rfind('\\')) + "\\~settings.lock";
+    const std::string deviceName = settings.substr(0, settings.rfind('\\')).substr(settings.rfind("\\WIA\\") + 5);
     const struct
     {
         const char* name;
         std::string plant, undo;
-        DWORD holdMs;          // a reader holds the file this long after Apply begins; 0: none
-        const wchar_t* reason; // in the message; null: saved, no message
+        DWORD holdMs;              // a reader holds the file this long after Apply begins; 0: none
+        const wchar_t* reason;     // in the message; null: saved, no message
+        std::string held = "";     // the file held; empty: the settings file
+        bool squatOldName = false; // an event under the name the global lock had
     } rows[] = {
+        {"an event under the old lock's name", ":", ":", 0, nullptr, "", true},
+        {"the lock held past the retries", ":", ":", 2600, L"being saved by another window or user", lock},
         {"reader holding on", ":", ":", 2600, L"in use by another program"},
         // Windows reads a UTF-8 mark as ANSI: its first line holds no section there.
         {"UTF-8 mark, the section on its line", "printf '" + utf8 + "[Contents]" + keys + "' >" + onC, ":", 0,
@@ -296,9 +305,15 @@ TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
         Type(kColor, "4");
         ASSERT_TRUE(uiext2_test::UnixShell(row.plant)) << row.name;
         const std::string before = uiext2_test::FileText(settings);
-        HANDLE reader = row.holdMs ? ::CreateFileA(settings.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                   OPEN_EXISTING, 0, nullptr)
+        const bool isLock = !row.held.empty();
+        HANDLE reader = row.holdMs ? ::CreateFileA(isLock ? row.held.c_str() : settings.c_str(),
+                                                   GENERIC_READ | (isLock ? DELETE : 0), isLock ? 0 : FILE_SHARE_READ,
+                                                   nullptr, isLock ? CREATE_NEW : OPEN_EXISTING,
+                                                   isLock ? FILE_FLAG_DELETE_ON_CLOSE : 0, nullptr)
                                    : INVALID_HANDLE_VALUE;
+        HANDLE squatter = row.squatOldName ? ::CreateEventA(nullptr, TRUE, FALSE,
+                                                            ("Global\\VELMORA_WIA_SETTINGS " + deviceName).c_str())
+                                           : nullptr;
         std::thread letGo(
             [&]
             {
@@ -309,6 +324,8 @@ TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
         testwindow::MessageBoxCatcher boxes;
         const bool applied = sheet_->Apply();
         letGo.join();
+        if (squatter)
+            ::CloseHandle(squatter);
         ASSERT_TRUE(uiext2_test::UnixShell(row.undo)) << row.name;
         if (!row.reason)
         {

@@ -11,27 +11,27 @@
 namespace uiext2
 {
 
-// A named mutex per device in the global namespace: the Settings pages, scan runs and
-// bindings of every logon session and every user of the machine share one device's folder,
-// so they share its lock. Any local user may create the name first: it is made with an
-// access list that lets every user take and give it (and nothing more), at low integrity so
-// that a sandboxed host takes it too; one made by someone else that we may not take counts
-// as held elsewhere, and the writer reports the failure once its retries run out. A host
-// that dies holding it abandons it, and the next writer takes it.
+// The lock of a device's files: a file of its own in the held device folder (kLockFileName),
+// opened without sharing and deleted as it closes, or as its holder dies. The Settings pages,
+// scan runs and bindings of every logon session and user share one device's folder, so they
+// share this lock; and only who may make entries in that folder, and so could change the
+// device's files anyway, can hold it. (A named object in the global namespace, as before,
+// let any local user take the name first or hold it for good.)
 class SettingsLock
 {
 public:
-    // False for a name that cannot name the lock (the device's name is checked before).
-    bool Open(const char* deviceName) noexcept;
+    // Takes the device folder, held by the same owner as this object.
+    void Open(const OwnFolder& device) const noexcept { device_ = &device; }
 
-    // Takes the lock, waiting at most `milliseconds`; false when it is held elsewhere or
-    // cannot be taken.
-    bool Take(DWORD milliseconds) const noexcept;
-    void Give() const noexcept;
+    // Takes the lock, trying again while another holds it, for at most `milliseconds`.
+    // ERROR_SUCCESS; ERROR_LOCK_VIOLATION when still held elsewhere; ERROR_LOCK_FAILED when
+    // the lock's name is taken by an entry that is no file of ours; or the platform's error.
+    DWORD Take(DWORD milliseconds) const noexcept;
+    void Give() const noexcept { file_.reset(); }
 
 private:
-    UniqueHandle mutex_;
-    mutable bool taken_ = false; // by this object's holder; the handle itself never changes
+    mutable const OwnFolder* device_ = nullptr;
+    mutable UniqueFile file_; // held while taken
 };
 
 // Holds the lock for a scope; with no lock, takes nothing.
@@ -39,7 +39,7 @@ class SettingsLockScope
 {
 public:
     SettingsLockScope(const SettingsLock* lock, DWORD milliseconds) noexcept
-        : lock_(lock), taken_(lock && lock->Take(milliseconds))
+        : lock_(lock), error_(lock ? lock->Take(milliseconds) : ERROR_SUCCESS), taken_(lock && error_ == ERROR_SUCCESS)
     {
     }
     ~SettingsLockScope()
@@ -51,9 +51,12 @@ public:
     SettingsLockScope& operator=(const SettingsLockScope&) = delete;
 
     bool taken() const noexcept { return taken_; }
+    // Why it was not taken.
+    DWORD error() const noexcept { return error_; }
 
 private:
     const SettingsLock* lock_;
+    DWORD error_;
     bool taken_;
 };
 
@@ -91,13 +94,19 @@ public:
     const OwnFolder& device() const noexcept { return device_; }
     const OwnFolder& staging() const noexcept { return staging_; }
     const OwnFolder& drop() const noexcept { return drop_; }
-    const SettingsLock& lock() const noexcept { return lock_; }
+    // Bound to the device folder as it is asked for: these folders may be moved into their
+    // holder after they were named.
+    const SettingsLock& lock() const noexcept
+    {
+        lock_.Open(device_);
+        return lock_;
+    }
 
 private:
     bool OpenVendor(bool create) noexcept;
 
     OwnFolder root_, vendor_, devices_, device_, staging_, drop_;
-    SettingsLock lock_;
+    mutable SettingsLock lock_;
     char documents_[MAX_PATH] = {};
     char deviceName_[MAX_PATH] = {};
 };

@@ -134,6 +134,7 @@ public:
     {
         if (!file_)
             return;
+        // Still marked unless a commit took the mark back and failed.
         if (attributes_ & FILE_ATTRIBUTE_READONLY)
             SetAttributes(file_.get(), FILE_ATTRIBUTE_NORMAL); // a read-only file cannot be deleted
         MarkForDeletion(file_.get());
@@ -157,11 +158,16 @@ public:
                       static_cast<unsigned long>(::InterlockedIncrement(&counter)) & 0xFFFu);
         // Unshared: nobody else opens, renames or deletes it while we hold it. Made without a
         // descriptor of its own, it inherits our folder's.
+        folder_.RemoveLeftovers();
         DWORD error = folder_.OpenEntry(
             temporary, GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES, 0,
             FILE_CREATE, FILE_NON_DIRECTORY_FILE, file_);
         if (error != ERROR_SUCCESS)
             return error;
+        // Marked for deletion until the moment of its rename: a writer that dies meanwhile
+        // (waiting for the lock, say) leaves nothing. The classic mark, which can be taken back.
+        if (!SetDeletePending(file_.get(), true))
+            return ::GetLastError();
         DWORD written = 0;
         if (size != 0 && (!::WriteFile(file_.get(), data, size, &written, nullptr) || written != size))
             return ::GetLastError() != ERROR_SUCCESS ? ::GetLastError() : ERROR_WRITE_FAULT;
@@ -184,6 +190,8 @@ public:
     // ERROR_SHARING_VIOLATION while another program holds the file in place.
     DWORD Commit(bool replace) noexcept
     {
+        if (!SetDeletePending(file_.get(), false))
+            return ::GetLastError();
         if (attributes_ != 0 && !SetAttributes(file_.get(), attributes_))
             return ::GetLastError();
         struct
@@ -281,7 +289,7 @@ DWORD OwnFolder::UpdateOnce(const wchar_t* name, const SettingsLock* lock, FileC
     // The check and the rename are one step for every writer of ours.
     SettingsLockScope scope(lock, lockWait);
     if (lock && !scope.taken())
-        return ERROR_LOCK_VIOLATION;
+        return scope.error();
     FileIdentity now;
     const DWORD state = OpenWide(name, 0, kShareAll, file, &now);
     file.reset();

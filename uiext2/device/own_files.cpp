@@ -178,4 +178,33 @@ DWORD OwnFolder::Delete(const char* name) const noexcept
     return MarkForDeletion(entry.get()) ? ERROR_SUCCESS : ::GetLastError();
 }
 
+DWORD OwnFolder::HoldLock(const char* name, UniqueFile& out) const noexcept
+{
+    wchar_t wide[MAX_PATH];
+    if (!held() || !WideName(name, wide))
+        return ERROR_INVALID_NAME;
+    for (int attempt = 0; attempt < 2; ++attempt)
+    {
+        // A file made here and now is ours and no link: the common case, one call.
+        DWORD error = OpenEntry(wide, DELETE | FILE_READ_ATTRIBUTES, 0, FILE_CREATE,
+                                FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE, out);
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+            return error == ERROR_SHARING_VIOLATION ? ERROR_LOCK_VIOLATION : error;
+        // Something stands there: another writer's lock (held unshared), or a file that a
+        // lock's holder could not delete, which we may hold as it is.
+        error = OpenWide(wide, DELETE, 0, out, nullptr);
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_DELETE_PENDING)
+            return ERROR_LOCK_VIOLATION;
+        if (error == ERROR_SUCCESS)
+            // Classic deletion: a POSIX one would free the name while we hold the lock.
+            return SetDeletePending(out.get(), true) ? ERROR_SUCCESS : ::GetLastError();
+        if (error != kErrorNotOurs)
+            return error;
+        // Not a file of ours: a link entry goes as the link; a folder stays and refuses.
+        if (Delete(name) != ERROR_SUCCESS)
+            return ERROR_LOCK_FAILED;
+    }
+    return ERROR_LOCK_FAILED;
+}
+
 } // namespace uiext2

@@ -83,7 +83,13 @@ bool MarkForDeletion(HANDLE file) noexcept
         if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION)
             ::InterlockedExchange(&g_classicDeletion, 1);
     }
-    FILE_DISPOSITION_INFO classic = {TRUE};
+    return SetDeletePending(file, true);
+}
+
+bool SetDeletePending(HANDLE file, bool pending) noexcept
+{
+    FILE_DISPOSITION_INFO classic = {};
+    classic.DeleteFile = pending ? TRUE : FALSE;
     return ::SetFileInformationByHandle(file, FileDispositionInfo, &classic, sizeof(classic)) != FALSE;
 }
 
@@ -298,6 +304,37 @@ bool OwnFolder::DeleteListed(const ListedEntry& entry) const noexcept
     return OpenEntry(name, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, FILE_NON_DIRECTORY_FILE, file,
                      kOnEntry | kExactCase) == ERROR_SUCCESS &&
            Proves(file.get(), name, entry.length, &entry.fileId) && MarkForDeletion(file.get());
+}
+
+namespace
+{
+
+// The temporary names of own_file_update.cpp: "~", eight hexadecimal digits, ".", one to three.
+bool IsLeftoverName(const wchar_t* name, ULONG length) noexcept
+{
+    const auto hex = [](wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'); };
+    if (length < 11 || length > 13 || name[0] != L'~' || name[9] != L'.')
+        return false;
+    for (ULONG i = 1; i < length; ++i)
+        if (i != 9 && !hex(name[i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+void OwnFolder::RemoveLeftovers() const noexcept
+{
+    if (swept_ || !handle_)
+        return;
+    swept_ = true;
+    List(
+        [&](const ListedEntry& entry)
+        {
+            if (IsLeftoverName(entry.name, entry.length))
+                DeleteListed(entry);
+            return true;
+        });
 }
 
 } // namespace uiext2

@@ -37,17 +37,17 @@ constexpr DWORD kRetryPauseMs = 50;
 bool IsTransient(DWORD error) noexcept;
 
 // Runs `step` (returning a Win32 error) again while it fails with a transient error, for at
-// most kRetryMs.
-template <typename Step> DWORD Retrying(Step step) noexcept
+// most `budgetMs`.
+template <typename Step> DWORD Retrying(Step step, DWORD budgetMs = kRetryMs) noexcept
 {
     const ULONGLONG start = ::GetTickCount64();
     for (;;)
     {
         const DWORD error = step();
         const ULONGLONG spent = ::GetTickCount64() - start;
-        if (!IsTransient(error) || spent >= kRetryMs)
+        if (!IsTransient(error) || spent >= budgetMs)
             return error;
-        ::Sleep(kRetryMs - spent < kRetryPauseMs ? static_cast<DWORD>(kRetryMs - spent) : kRetryPauseMs);
+        ::Sleep(budgetMs - spent < kRetryPauseMs ? static_cast<DWORD>(budgetMs - spent) : kRetryPauseMs);
     }
 }
 
@@ -56,6 +56,10 @@ template <typename Step> DWORD Retrying(Step step) noexcept
 // open; elsewhere (before Windows 10 1607, FAT, Wine) the classic way, and from then on for
 // the whole process. False, with the error set, when refused.
 bool MarkForDeletion(HANDLE file) noexcept;
+
+// Sets or takes back the classic delete disposition of `file` (opened with DELETE): its name
+// stays until the last handle closes, and, unlike POSIX deletion, the mark can be cleared.
+bool SetDeletePending(HANDLE file, bool pending) noexcept;
 
 // The whole content of a small file.
 class FileBytes
@@ -178,6 +182,14 @@ public:
     // never what it leads to. ERROR_SUCCESS once it is gone (or was not there).
     DWORD Delete(const char* name) const noexcept;
 
+    // Holds `name` as a lock: a plain file of ours, made where there is none, opened without
+    // sharing and marked for deletion, so that it goes when `out` closes or its process dies.
+    // Only who may make entries in this folder, and so change its files, can hold it.
+    // ERROR_LOCK_VIOLATION while another holds it (transient); a link found there is removed
+    // as the link; an entry of another kind that cannot be removed (a folder) is
+    // ERROR_LOCK_FAILED.
+    DWORD HoldLock(const char* name, UniqueFile& out) const noexcept;
+
     // ---- The one way a file of ours is put in place: read it denying writes, compute the
     // new bytes in memory, write them into a new file beside it, and under the device's
     // lock (when given) rename that file into place only while the old one is still the one
@@ -213,6 +225,11 @@ public:
     // Deletes a listed file entry when its handle shows it to be that entry: a link entry as
     // the link, or not at all, never its target; a folder never. False when not deleted.
     bool DeleteListed(const ListedEntry& entry) const noexcept;
+
+    // Deletes what a writer of ours that died left in this folder: entries named as its
+    // temporary files are (~xxxxxxxx.x), each proven as DeleteListed proves it. A live writer
+    // holds its file unshared, so its file stays. Done once for each holding of the folder.
+    void RemoveLeftovers() const noexcept;
 
     // How DeleteListed proves an entry: by the file's number where the volume shows link
     // entries as themselves (NTFS, ReFS; asked of the volume at the first deletion), else by
@@ -279,6 +296,7 @@ private:
     size_t volumeLength_ = 0;
     // Whether the volume shows link entries as themselves (asked at the first listed deletion).
     mutable signed char byNumber_ = -1;
+    mutable bool swept_ = false; // RemoveLeftovers has run for this holding
 };
 
 } // namespace uiext2

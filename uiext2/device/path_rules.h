@@ -34,6 +34,8 @@ constexpr char kPackageFolder[] = "WIA Scanner\\USB2";
 constexpr char kSettingsFileName[] = "VT_TWAIN1.ini";
 constexpr char kScannerListFileName[] = "RegList.ini";
 constexpr char kPageLogFileName[] = "VTTwainPageLog.ini";
+// The device's lock (device_store.h), beside its files while a writer holds it.
+constexpr char kLockFileName[] = "~settings.lock";
 constexpr const char* kDeviceFileNames[] = {kSettingsFileName, kScannerListFileName, kPageLogFileName};
 
 // Whether a byte of the ANSI code page in use starts a double-byte character. Null: a

@@ -250,8 +250,10 @@ Reason ReasonOf(DWORD error) noexcept
     switch (error)
     {
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
         return {IDS_SAVE_IN_USE, L"in use"};
+    case ERROR_LOCK_VIOLATION: // another writer of ours held the device's lock past the retries
+    case ERROR_LOCK_FAILED:    // an entry that is no lock of ours stands under its name
+        return {IDS_SAVE_LOCKED, L"locked"};
     case kErrorNotOurs:
     case ERROR_FILE_TOO_LARGE:
     case ERROR_HANDLE_EOF:

@@ -71,5 +71,6 @@
 #define IDS_SAVE_NOT_OURS 3002
 #define IDS_SAVE_FOLDER 3003
 #define IDS_SAVE_DENIED 3004
-#define IDS_SAVE_OTHER 3005 // followed by the platform's error number
-#define IDS_SAVE_UNSURE 3006
+#define IDS_SAVE_OTHER 3005  // followed by the platform's error number
+#define IDS_SAVE_UNSURE 3006 // a file the INI model cannot be sure of
+#define IDS_SAVE_LOCKED 3007 // the device's lock held past the retries, or its name taken

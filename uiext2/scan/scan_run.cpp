@@ -70,11 +70,18 @@ public:
         PrepareDevice();
         PublishRunValues();
         dropFolder_.Create(folders_);
-        FinishDeadRun();
+        hr = FinishDeadRun();
+        if (hr != S_OK)
+        {
+            CleanUp();
+            return trace::RunEnded(hr, 0);
+        }
         // The companion starts only once every copy it finds is this device's.
         const DWORD handOff = staging_.CopyOut(folders_);
         hr = handOff == ERROR_SUCCESS ? Launch() : HRESULT_FROM_WIN32(handOff);
         trace::CompanionStarted(hr, companion_.process());
+        if (SUCCEEDED(hr))
+            HandOffRecord::NoteCompanion(companion_.process());
         if (SUCCEEDED(hr))
         {
             hr = pipe_.WaitForClient(companion_.process(), wait_);
@@ -104,23 +111,36 @@ private:
     // A run whose host died (a crash, "End task", a log-off) left its record: its companion's
     // changes go into the file of the device they were made for, against what it was handed,
     // as its own copy-back would have done, before this run's copies replace them. Its drop
-    // folder and run values go with this run's. Its companion, if still running, is left.
-    void FinishDeadRun() noexcept
+    // folder and run values go with this run's. S_OK to go on; else what the run answers.
+    HRESULT FinishDeadRun() noexcept
     {
         HandOffRecord record;
         if (!record.Load())
-            return;
+            return S_OK;
+        // Its companion may outlive it: the user's scan window of that run, still writing its
+        // copies. New copies handed under it would take its later words into this run, or
+        // into another device. It gets the time a run gives its own companion to leave; one
+        // still there keeps this run from starting, as another run of this logon would, and
+        // its hand-off is finished by the first run after it has gone.
+        const UniqueHandle companion(record.OpenLiveCompanion());
+        const HANDLE process = companion.get();
+        if (process && wait_.Wait(&process, 1, kCompanionExitWaitMs) != WAIT_OBJECT_0)
+            return S_FALSE;
         DeviceFolders other;
         const bool same = folders_.deviceHeld() && std::strcmp(folders_.deviceName(), record.deviceName()) == 0;
         DeviceFolders& theirs = same ? folders_ : other;
-        if ((same || (other.NameDevice(record.deviceName()) == ERROR_SUCCESS && other.OpenDevice(false))) &&
-            theirs.OpenStaging(false))
+        if (!(same || (other.NameDevice(record.deviceName()) == ERROR_SUCCESS && other.OpenDevice(false))) ||
+            !theirs.OpenStaging(false))
         {
-            StagingCopies dead;
-            dead.Adopt(theirs, record);
-            dead.CopyBack();
+            HandOffRecord::Clear(); // nowhere to merge into, now or later
+            return S_OK;
         }
-        HandOffRecord::Clear();
+        StagingCopies dead;
+        dead.Adopt(theirs, record);
+        dead.CopyBack();
+        // A copy that could not be merged yet stays with the record: this run's copies would
+        // replace it, so the run ends before its launch, as for a copy it cannot replace.
+        return dead.Finished() ? S_OK : HRESULT_FROM_WIN32(dead.pendingError());
     }
 
     void PublishRunValues() noexcept

@@ -30,6 +30,8 @@ constexpr TraceField kPipeClientFields[] = {{"ProcessId", kTraceInUInt32, kTrace
 constexpr TraceField kPipeMessageFields[] = {{"Value", kTraceInUInt32, kTraceOutDefault}};
 constexpr TraceField kCopyRefusedFields[] = {{"File", kTraceInUnicodeString, kTraceOutDefault},
                                              {"Error", kTraceInUInt32, kTraceOutWin32Error}};
+constexpr TraceField kCopyIgnoredFields[] = {{"File", kTraceInAnsiString, kTraceOutDefault},
+                                             {"Why", kTraceInAnsiString, kTraceOutDefault}};
 constexpr TraceField kHandOffFields[] = {{"KeysMerged", kTraceInUInt32, kTraceOutDefault},
                                          {"CompanionExitMs", kTraceInUInt32, kTraceOutDefault}};
 constexpr TraceField kDropFolderFields[] = {{"Removed", kTraceInUInt32, kTraceOutDefault},
@@ -139,6 +141,24 @@ ULONG CopyRefused(const char* fileName, DWORD error) noexcept
     const TraceValue values[] = {TraceText(file), TraceBytes(&code, 4)};
     Write(kLevelWarning, keyword, "CopyRefused", kCopyRefusedFields, values);
     return 0;
+}
+
+void CopyIgnored(const char* fileName, const char* why) noexcept
+{
+    constexpr ULONGLONG keyword = kKeywordScan | kKeywordRefusal;
+    if (!ExtensionProvider().Enabled(kLevelWarning, keyword))
+        return;
+    const TraceValue values[] = {TraceText(fileName ? fileName : ""), TraceText(why ? why : "")};
+    Write(kLevelWarning, keyword, "CopyIgnored", kCopyIgnoredFields, values);
+}
+
+void CopyKept(const char* fileName, DWORD error) noexcept
+{
+    if (!ExtensionProvider().Enabled(kLevelError, kKeywordScan))
+        return;
+    const UINT32 code = error;
+    const TraceValue values[] = {TraceText(fileName ? fileName : ""), TraceBytes(&code, 4)};
+    Write(kLevelError, kKeywordScan, "CopyKept", kCopyRefusedFields, values);
 }
 
 void HandOff(ULONG keysMerged, const CompanionWatch& companion) noexcept

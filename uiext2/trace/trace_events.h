@@ -56,6 +56,15 @@ DWORD PipeMessage(DWORD value) noexcept;
 // that is not ours, such as one with a second name). Returns 0: no key of that copy came back.
 ULONG CopyRefused(const char* fileName, DWORD error) noexcept;
 
+// "CopyIgnored", warning with keywords Scan and Refusal: a staging copy whose content is no
+// instruction, and changes nothing. File; Why ("emptied", "cut inside a line", "section lost",
+// "does not parse", "not this run's": replaced by another run since it was handed over).
+void CopyIgnored(const char* fileName, const char* why) noexcept;
+
+// "CopyKept", error with keyword Scan: the companion's changes to that file could not be
+// merged; the copy and the hand-off record stay, and the next run merges them. File, Error.
+void CopyKept(const char* fileName, DWORD error) noexcept;
+
 // Watches the companion from the moment the run tells it that the run ended: while a trace runs
 // it keeps a handle of its own on the process (the run lets go of its handle before
 // the copy-back); nothing at all while none does.
@@ -110,7 +119,7 @@ void SheetPages(bool settings, bool about, WORD language) noexcept;
 // "Apply", information when saved, error when not: KeysWritten (UINT32, the keys written
 // into the file put in place: those the user changed and those the file lacked; 0 when none
 // was), Error (Win32 error, ERROR_SUCCESS when saved), Reason (UTF-16: the reason the message
-// box gave, "in use", "not ours", "folder", "denied" or "other"; empty when saved).
+// box gave, "in use", "locked", "not ours", "unsure", "folder", "denied" or "other"; empty when saved).
 void Applied(DWORD error, const wchar_t* reason, size_t keysWritten) noexcept;
 
 // ---- Refusals of what is not ours (keyword Refusal) ----
