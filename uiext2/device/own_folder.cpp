@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <utility>
 
 namespace uiext2
 {
@@ -255,6 +256,11 @@ void OwnFolder::RemoveIfEmpty(const OwnFolder& parent) noexcept
     // Marks the folder we verified. A folder with entries refuses (ERROR_DIR_NOT_EMPTY) and stays.
     MarkForDeletion(handle_.get());
     handle_.reset();
+}
+
+OwnFolder::Listing::Listing(UniqueFile folder) noexcept
+    : folder_(std::move(folder)), buffer_(::LocalAlloc(LMEM_FIXED, kListBytes))
+{
 }
 
 OwnFolder::Listing::Listing(const OwnFolder& folder) noexcept : buffer_(::LocalAlloc(LMEM_FIXED, kListBytes))

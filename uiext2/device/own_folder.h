@@ -241,11 +241,16 @@ public:
     // ask for the volume's serial number, which Wine finds only by looking the mount point up.)
     static ULONGLONG FileNumber(HANDLE handle) noexcept;
 
-private:
+    // The entries of a folder, "." and ".." left out, listed through `folder` (a handle
+    // opened with FILE_LIST_DIRECTORY, which the listing takes over) from the first on, with
+    // each entry's file number. The one listing of the library: our held folders list through
+    // it, and so does the numbering of a scan's pages in the application's folder.
     class Listing
     {
     public:
+        explicit Listing(UniqueFile folder) noexcept;
         explicit Listing(const OwnFolder& folder) noexcept;
+        // The next entry; false once the listing has ended or failed.
         bool Next(ListedEntry& entry) noexcept;
 
     private:
@@ -255,6 +260,7 @@ private:
         bool restart_ = true;
     };
 
+private:
     // The primitives every member is made of (own_folder.cpp).
     static bool WideName(const char* text, wchar_t (&out)[MAX_PATH]) noexcept;
     // The check that refused an entry goes to the trace with the entry's name; returns

@@ -1,12 +1,16 @@
 // Numbered file names for a scan run, found without trying the names already taken.
 #include "scan/file_numbering.h"
 
+#include "device/own_folder.h"
 #include "support/hresult.h"
 #include "support/unique.h"
 
 #include <shlwapi.h>
 #define STRSAFE_NO_DEPRECATE
 #include <strsafe.h>
+
+#include <cwchar>
+#include <utility>
 
 namespace uiext2
 {
@@ -75,25 +79,31 @@ ULONGLONG HighestTakenNumber(const wchar_t* built) noexcept
     if (stemLength <= 0)
         return 0;
 
-    // "<folder>\<stem>*": every name of the scheme, and whatever else begins the same way.
-    wchar_t pattern[MAX_PATH];
-    if (FAILED(::StringCchCopyNW(pattern, MAX_PATH, built, static_cast<size_t>(extension - built))) ||
-        FAILED(::StringCchCatW(pattern, MAX_PATH, L"*")))
+    // The folder, as the path has it up to its last separator, listed whole: every name of
+    // the scheme is among its entries (a listing asked for "<stem>*" would match short names
+    // too, and its names would be checked against the scheme all the same).
+    wchar_t folder[MAX_PATH];
+    if (FAILED(::StringCchCopyNW(folder, MAX_PATH, built, static_cast<size_t>(stem - built))))
         return 0;
-    WIN32_FIND_DATAW found;
-    // Basic information only: the short name is not needed. Names match their short forms
-    // too, which is why every long name is checked against the scheme below.
-    UniqueFind search(::FindFirstFileExW(pattern, FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
-                                         FIND_FIRST_EX_LARGE_FETCH));
-    if (!search)
+    UniqueFile handle(::CreateFileW(folder[0] ? folder : L".", FILE_LIST_DIRECTORY,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle)
         return 0;
+    OwnFolder::Listing listing(std::move(handle));
+    ListedEntry entry;
     ULONGLONG highest = 0;
-    do
+    while (listing.Next(entry))
     {
-        const ULONGLONG number = NumberOf(found.cFileName, stem, stemLength, extension);
+        wchar_t name[MAX_PATH];
+        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || entry.length >= MAX_PATH)
+            continue;
+        std::wmemcpy(name, entry.name, entry.length);
+        name[entry.length] = L'\0';
+        const ULONGLONG number = NumberOf(name, stem, stemLength, extension);
         if (number > highest)
             highest = number;
-    } while (::FindNextFileW(search.get(), &found));
+    }
     return highest;
 }
 
