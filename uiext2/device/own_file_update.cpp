@@ -194,6 +194,29 @@ public:
             return ::GetLastError();
         if (attributes_ != 0 && !SetAttributes(file_.get(), attributes_))
             return ::GetLastError();
+        NTSTATUS status = Rename(replace);
+        // Where the rename cannot ignore a read-only target (before Windows 10 1809, and the
+        // classic rename), the target's attribute is cleared and the rename tried again; the
+        // new file already carries the attribute, and a rename that still fails puts it back.
+        // Wine's classic rename replaces a read-only target, so this is seen on Windows only.
+        if (replace && ::RtlNtStatusToDosError(status) == ERROR_ACCESS_DENIED && TargetReadOnly(false))
+        {
+            status = Rename(replace);
+            if (!NT_SUCCESS(status))
+                TargetReadOnly(true);
+        }
+        if (NT_SUCCESS(status))
+        {
+            file_.reset();
+            return ERROR_SUCCESS;
+        }
+        const DWORD error = ::RtlNtStatusToDosError(status); // a name taken: ERROR_ALREADY_EXISTS
+        return replace && error == ERROR_ACCESS_DENIED && HeldOpen() ? ERROR_SHARING_VIOLATION : error;
+    }
+
+private:
+    NTSTATUS Rename(bool replace) noexcept
+    {
         struct
         {
             NtRenameInformation info;
@@ -216,25 +239,30 @@ public:
             status = ::NtSetInformationFile(file_.get(), &io, &rename, sizeof(rename),
                                             NewerInformationClass(kFileRenameInformationEx));
             if (!Unsupported(status))
-                break;
+                return status;
         }
-        if (Unsupported(status))
-        {
-            rename.info.Flags = 0;
-            rename.info.ReplaceIfExists = replace ? TRUE : FALSE;
-            status = ::NtSetInformationFile(file_.get(), &io, &rename, sizeof(rename),
-                                            static_cast<FILE_INFORMATION_CLASS>(FileRenameInformation));
-        }
-        if (NT_SUCCESS(status))
-        {
-            file_.reset();
-            return ERROR_SUCCESS;
-        }
-        const DWORD error = ::RtlNtStatusToDosError(status); // a name taken: ERROR_ALREADY_EXISTS
-        return replace && error == ERROR_ACCESS_DENIED && HeldOpen() ? ERROR_SHARING_VIOLATION : error;
+        rename.info.Flags = 0;
+        rename.info.ReplaceIfExists = replace ? TRUE : FALSE;
+        return ::NtSetInformationFile(file_.get(), &io, &rename, sizeof(rename),
+                                      static_cast<FILE_INFORMATION_CLASS>(FileRenameInformation));
     }
 
-private:
+    // With `set` false: clears the target's read-only attribute, true when it had it and it
+    // is cleared. With `set`: gives it back.
+    bool TargetReadOnly(bool set) const noexcept
+    {
+        UniqueFile target;
+        FILE_BASIC_INFO basic = {};
+        if (folder_.OpenEntry(target_, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, FILE_OPEN,
+                              FILE_NON_DIRECTORY_FILE, target) != ERROR_SUCCESS ||
+            !::GetFileInformationByHandleEx(target.get(), FileBasicInfo, &basic, sizeof(basic)) ||
+            ((basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) == set)
+            return false;
+        const DWORD attributes = set ? basic.FileAttributes | FILE_ATTRIBUTE_READONLY
+                                     : basic.FileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+        return SetAttributes(target.get(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+    }
+
     bool HeldOpen() const noexcept
     {
         // The classic rename cannot replace a file that is open, even when its holder (an
