@@ -93,9 +93,9 @@ function(uiext2_write_example_inf path)
     set(nl "\r\n")
     uiext2_inf_fragment_sections() # its install directives go into the scanner's sections
     string(TIMESTAMP date "%m/%d/%Y" UTC) # SOURCE_DATE_EPOCH makes it reproducible
-    string(REGEX MATCHALL "[0-9]+" parts "${PROJECT_VERSION}.0.0.0")
-    list(SUBLIST parts 0 4 parts)
-    string(JOIN "." version ${parts})
+    string(REGEX MATCHALL "[0-9]+" numbers "${PROJECT_VERSION}.0.0.0")
+    list(SUBLIST numbers 0 4 numbers)
+    string(JOIN "." version ${numbers})
     set(manufacturer "%Manufacturer%=Scanner")
     set(models "")
     set(ddinstall "")

@@ -17,13 +17,6 @@ namespace uiext2
 namespace
 {
 
-bool SetDeleteMark(HANDLE file, bool remove) noexcept
-{
-    FILE_DISPOSITION_INFO disposition = {};
-    disposition.DeleteFile = remove ? TRUE : FALSE;
-    return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
-}
-
 bool Gone(const wchar_t* path) noexcept
 {
     if (::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
@@ -47,7 +40,7 @@ HRESULT FileStream::Create(const wchar_t* path, Microsoft::WRL::ComPtr<FileStrea
     RETURN_LAST_ERROR_IF(!made->file_);
     // Without the mark (a file system that refuses it) the file is deleted by its name if
     // the page fails.
-    made->marked_ = SetDeleteMark(made->file_.get(), true);
+    made->marked_ = SetDeletePending(made->file_.get(), true);
     stream = std::move(made);
     return S_OK;
 }
@@ -55,7 +48,7 @@ HRESULT FileStream::Create(const wchar_t* path, Microsoft::WRL::ComPtr<FileStrea
 HRESULT FileStream::Keep() noexcept
 {
     RETURN_HR_IF(STG_E_REVERTED, !file_);
-    if (marked_ && !SetDeleteMark(file_.get(), false))
+    if (marked_ && !SetDeletePending(file_.get(), false))
     {
         const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
         (void)Discard(); // it goes with the handle, and nobody is told of it
