@@ -12,7 +12,8 @@ packages=(
     openssl                                            # the independent password-vector oracle
     lld llvm                                           # release: the PDB linker, objcopy, readobj, pdbutil
     osslsigncode                                       # release: Authenticode signing
-    util-linux                                         # flock
+    util-linux                                         # flock, runuser
+    passwd acl                                         # the ordinary account of the Windows tests
     locales                                            # localedef
 )
 

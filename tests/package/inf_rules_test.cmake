@@ -35,8 +35,14 @@ set(rows
     "platforms|[SourceDisksFiles.arm64]|[SourceDisksFiles.arm]"
     "wia|UI Class ID=|UI Class=")
 file(READ "${EXAMPLE}" example)
-get_filename_component(folder "${EXAMPLE}" DIRECTORY)
-set(broken "${folder}/uiext2-example-broken.inf")
+# The broken copies go to the host's temporary folder: the tests may run as an account
+# that can read the build tree but not write it.
+set(folder "$ENV{TMPDIR}")
+if(folder STREQUAL "")
+    set(folder /tmp)
+endif()
+string(RANDOM LENGTH 8 unique)
+set(broken "${folder}/uiext2-example-broken-${unique}.inf")
 foreach(row IN LISTS rows)
     string(REPLACE "|" ";" cells "${row}")
     list(GET cells 0 rule)

@@ -23,6 +23,8 @@ constexpr int kMaxRecomputes = 16;
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
+volatile LONG g_newestRename = static_cast<LONG>(RenameForm::IgnoringReadOnly);
+
 bool IsThisUser(PSID sid) noexcept
 {
     UniqueHandle token;
@@ -198,7 +200,7 @@ public:
         // Where the rename cannot ignore a read-only target (before Windows 10 1809, and the
         // classic rename), the target's attribute is cleared and the rename tried again; the
         // new file already carries the attribute, and a rename that still fails puts it back.
-        // Wine's classic rename replaces a read-only target, so this is seen on Windows only.
+        // Wine 8 replaces a read-only target whatever the form; Wine 10 refuses it as Windows does.
         if (replace && ::RtlNtStatusToDosError(status) == ERROR_ACCESS_DENIED && TargetReadOnly(false))
         {
             status = Rename(replace);
@@ -233,9 +235,9 @@ private:
         const ULONG forms[] = {replacing | kRenamePosixSemantics | kRenameIgnoreReadOnly,
                                replacing | kRenamePosixSemantics};
         NTSTATUS status = kStatusInvalidInfoClass;
-        for (const ULONG flags : forms)
+        for (LONG form = g_newestRename; form < static_cast<LONG>(RenameForm::Classic); ++form)
         {
-            rename.info.Flags = flags;
+            rename.info.Flags = forms[form];
             status = ::NtSetInformationFile(file_.get(), &io, &rename, sizeof(rename),
                                             NewerInformationClass(kFileRenameInformationEx));
             if (!Unsupported(status))
@@ -280,6 +282,11 @@ private:
     UniqueFile file_;
     DWORD attributes_ = 0; // to set just before the rename (a read-only file takes no writes)
 };
+
+void StartRenamesAt(RenameForm newest) noexcept
+{
+    ::InterlockedExchange(&g_newestRename, static_cast<LONG>(newest));
+}
 
 DWORD OwnFolder::UpdateOnce(const wchar_t* name, const SettingsLock* lock, FileChange& change, DWORD lockWait,
                             bool& recompute) const noexcept

@@ -61,6 +61,19 @@ bool MarkForDeletion(HANDLE file) noexcept;
 // stays until the last handle closes, and, unlike POSIX deletion, the mark can be cleared.
 bool SetDeletePending(HANDLE file, bool pending) noexcept;
 
+// The forms of the rename that puts a file of ours in place, newest first: ignoring a
+// read-only target (Windows 10 1809 on), with POSIX semantics (1709 on), the classic rename.
+// Each rename starts at the newest and goes on to the next as the platform refuses one.
+enum class RenameForm : LONG
+{
+    IgnoringReadOnly,
+    Posix,
+    Classic,
+};
+// Has every later rename in the process start at `newest`: the road of an older platform,
+// taken by the tests on a platform that has the newer forms.
+void StartRenamesAt(RenameForm newest) noexcept;
+
 // The whole content of a small file.
 class FileBytes
 {
