@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace
 {
@@ -236,52 +237,41 @@ TEST(OwnFolder, PlantedEntriesAreNeverReadWrittenOrDeletedThrough)
 }
 
 // A read-only file of ours is saved by each rename our users' Windows have, and the new file
-// is read-only too; a save that fails leaves the old one as it was, read-only. The faults: the
-// older renames' denial of a read-only target taken as final (the file can never be saved),
-// the attribute lost on the new file, or left cleared on the old one. Wine 10 refuses a
-// read-only target as Windows does (the ARM64 lane); Wine 8 replaces it whatever the form.
+// is read-only too; a save that fails (the file held, not sharing deletion, past the retries)
+// leaves the old one read-only. The faults: the older renames' denial of a read-only target
+// taken as final, the attribute lost on the new file, or left cleared on the old one. Wine 10
+// refuses a read-only target as Windows does (the ARM64 lane); Wine 8 replaces it whatever the form.
 TEST(OwnFolder, AReadOnlyFileIsSavedByEveryRenameAndStaysReadOnly)
 {
-    const struct
-    {
-        uiext2::RenameForm newest;
-        bool held; // by a reader not sharing deletion, past the retries
-        DWORD error;
-        const char* text;
-    } rows[] = {
-        {uiext2::RenameForm::IgnoringReadOnly, false, ERROR_SUCCESS, kNew},
-        {uiext2::RenameForm::Posix, false, ERROR_SUCCESS, kNew},
-        {uiext2::RenameForm::Classic, false, ERROR_SUCCESS, kNew},
-        {uiext2::RenameForm::Posix, true, ERROR_SHARING_VIOLATION, kMine},
-        {uiext2::RenameForm::Classic, true, ERROR_SHARING_VIOLATION, kMine},
-    };
+    using uiext2::RenameForm;
+    const std::pair<RenameForm, bool> rows[] = {{RenameForm::IgnoringReadOnly, false},
+                                                {RenameForm::Posix, false},
+                                                {RenameForm::Classic, false},
+                                                {RenameForm::Posix, true},
+                                                {RenameForm::Classic, true}};
     struct Newest
     {
-        ~Newest() { uiext2::StartRenamesAt(uiext2::RenameForm::IgnoringReadOnly); }
+        ~Newest() { uiext2::StartRenamesAt(RenameForm::IgnoringReadOnly); }
     } putBack;
     const std::string folder = CommonDocumentsFolder() + "\\uiext2 read-only", entry = folder + "\\Entry.ini";
     uiext2::OwnFolder root, held;
-    ASSERT_TRUE(root.OpenRoot(CommonDocumentsFolder().c_str()));
-    ASSERT_TRUE(held.Open(root, "uiext2 read-only", true));
-    for (const auto& row : rows)
+    ASSERT_TRUE(root.OpenRoot(CommonDocumentsFolder().c_str()) && held.Open(root, "uiext2 read-only", true));
+    for (const auto& [newest, holding] : rows)
     {
-        SCOPED_TRACE(std::to_string(static_cast<int>(row.newest)) + (row.held ? ", held" : ""));
+        SCOPED_TRACE(std::to_string(static_cast<int>(newest)) + (holding ? ", held" : ""));
         ::SetFileAttributesA(entry.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ASSERT_TRUE(WriteFileText(entry, kMine));
-        ASSERT_TRUE(::SetFileAttributesA(entry.c_str(), FILE_ATTRIBUTE_READONLY));
-        uiext2::UniqueFile holder(row.held ? ::CreateFileA(entry.c_str(), GENERIC_READ,
-                                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                                           FILE_ATTRIBUTE_NORMAL, nullptr)
-                                           : INVALID_HANDLE_VALUE);
-        ASSERT_EQ(row.held, static_cast<bool>(holder));
-        uiext2::StartRenamesAt(row.newest);
+        ASSERT_TRUE(WriteFileText(entry, kMine) && ::SetFileAttributesA(entry.c_str(), FILE_ATTRIBUTE_READONLY));
+        uiext2::UniqueFile holder(holding
+                                      ? ::CreateFileA(entry.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                                      : INVALID_HANDLE_VALUE);
+        ASSERT_EQ(holding, static_cast<bool>(holder));
+        uiext2::StartRenamesAt(newest);
         Overwrite change;
-        EXPECT_EQ(row.error, held.Update("Entry.ini", nullptr, change));
+        EXPECT_EQ(holding ? ERROR_SHARING_VIOLATION : ERROR_SUCCESS, held.Update("Entry.ini", nullptr, change));
         holder.reset();
-        EXPECT_EQ(row.text, FileText(entry));
-        const DWORD attributes = ::GetFileAttributesA(entry.c_str());
-        EXPECT_NE(INVALID_FILE_ATTRIBUTES, attributes);
-        EXPECT_TRUE(attributes & FILE_ATTRIBUTE_READONLY) << attributes;
+        EXPECT_EQ(holding ? kMine : kNew, FileText(entry));
+        EXPECT_TRUE(::GetFileAttributesA(entry.c_str()) & FILE_ATTRIBUTE_READONLY);
     }
     ::SetFileAttributesA(entry.c_str(), FILE_ATTRIBUTE_NORMAL);
     UnixShell("rm -rf " + OnC(folder));
