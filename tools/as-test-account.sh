@@ -7,7 +7,8 @@
 # as root cannot see a read-only file refuse what it refuses on Windows. Run as root, this
 # makes the account once and runs the command as it; run as anyone else, it runs the command
 # as it stands. The account has a prefix of its own (Wine refuses a prefix another user owns)
-# and may write only there and in CTest's log folder: the build tree stays the builder's.
+# and a temporary folder, and may write only there and in CTest's log folder: the build tree
+# stays the builder's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,7 +37,8 @@ if ! as_account test -r "$PWD/CMakeLists.txt" -a -r "$build/CTestTestfile.cmake"
     as_account test -r "$PWD/CMakeLists.txt" -a -x "$PWD" || setfacl -R -m "u:$account:rX" "$PWD"
 fi
 
+# Its temporary files too, whatever TMPDIR the caller has.
 own="$build/$account"
-mkdir -p "$own" "$build/Testing"
+mkdir -p "$own/tmp" "$build/Testing"
 chown -R "$account:" "$own" "$build/Testing"
-exec runuser -u "$account" -- env WINEPREFIX="$own/wineprefix" "$@"
+exec runuser -u "$account" -- env WINEPREFIX="$own/wineprefix" TMPDIR="$own/tmp" "$@"

@@ -9,6 +9,7 @@
 #include <aclapi.h>
 
 #include <cwchar>
+#include <iterator>
 
 namespace uiext2
 {
@@ -234,6 +235,7 @@ private:
         const ULONG replacing = replace ? kRenameReplaceIfExists : 0;
         const ULONG forms[] = {replacing | kRenamePosixSemantics | kRenameIgnoreReadOnly,
                                replacing | kRenamePosixSemantics};
+        static_assert(std::size(forms) == static_cast<size_t>(RenameForm::Classic), "one Ex form for each newer form");
         NTSTATUS status = kStatusInvalidInfoClass;
         for (LONG form = g_newestRename; form < static_cast<LONG>(RenameForm::Classic); ++form)
         {
