@@ -304,7 +304,6 @@ private:
     class Replacement;
     DWORD UpdateOnce(const wchar_t* name, const SettingsLock* lock, FileChange& change, DWORD lockWait,
                      bool& recompute) const noexcept;
-    DWORD ReplaceOnce(const wchar_t* name, const FileBytes& bytes) const noexcept;
 
     UniqueFile handle_;
     char path_[MAX_PATH] = {};
