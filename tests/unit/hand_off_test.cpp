@@ -2,9 +2,8 @@
 // companion finds in the staging folder, and what of its copies comes back once it is gone.
 #include "hand_off_steps.h"
 
+#include "holder.h"
 #include "support/unique.h"
-
-#include <thread>
 
 namespace scan_test
 {
@@ -79,16 +78,10 @@ TEST_F(ScanTest, TheCompanionGetsNoCopyOfAnotherDevice)
         HANDLE held = row.holdMs ? ::CreateFileA(StagingFile("VT_TWAIN1.ini").c_str(), GENERIC_READ, 0, nullptr,
                                                  OPEN_EXISTING, 0, nullptr)
                                  : INVALID_HANDLE_VALUE;
-        std::thread letGo(
-            [&]
-            {
-                ::Sleep(row.holdMs);
-                if (held != INVALID_HANDLE_VALUE)
-                    ::CloseHandle(held);
-            });
+        uiext2_test::LetsGoAfter letGo(held, row.holdMs);
         DialogRecord record(scanner_.root.Get(), output_);
         EXPECT_EQ(row.result, RunDialog("connect;report;send:1134", record.data)) << row.name;
-        letGo.join();
+        letGo.Join();
         AwaitCompanionGone();
         EXPECT_EQ(row.result == S_OK ? "1" : "", Reported("Starts")) << row.name;
         EXPECT_EQ(row.staged, Reported("Staged VT_TWAIN1.ini")) << row.name;
@@ -116,7 +109,7 @@ TEST_F(ScanTest, ARunWhoseHostDiedIsFinishedByTheNext)
         const char* name;
         const char* script; // of the dying run's companion, which signals the moment
         bool otherDevice;
-        bool whenCompanionGone; // the host is ended just after its companion exits
+        bool whenCompanionGone;        // the host is ended just after its companion exits
         bool whileWriterWaits = false; // ... while its copy-back waits for the device's lock
     } rows[] = {
         {"before the companion connects", "key:Contents:Dead:1;signal:uiext2 test moment;sleep:500", false, false},

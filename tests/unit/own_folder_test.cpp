@@ -4,13 +4,13 @@
 #include "device/own_folder.h"
 
 #include "driver_package.h"
+#include "holder.h"
 #include "unix_side.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
-#include <thread>
 #include <utility>
 
 namespace
@@ -203,19 +203,12 @@ TEST(OwnFolder, PlantedEntriesAreNeverReadWrittenOrDeletedThrough)
                                 : ::CreateFileA(entry.c_str(), GENERIC_READ, row.holderShare, nullptr, OPEN_EXISTING,
                                                 FILE_ATTRIBUTE_NORMAL, nullptr);
             ASSERT_EQ(row.holderShare == kNoHolder, holder == INVALID_HANDLE_VALUE);
-            std::thread letGo(
-                [holder]
-                {
-                    if (holder == INVALID_HANDLE_VALUE)
-                        return;
-                    ::Sleep(kHoldMs);
-                    ::CloseHandle(holder);
-                });
+            LetsGoAfter letGo(holder, kHoldMs);
             uiext2::OwnFolder in;
             const DWORD error = in.Open(held, std::to_string(operation).c_str(), false)
                                     ? Perform(static_cast<Operation>(operation), in)
                                     : ERROR_PATH_NOT_FOUND;
-            letGo.join();
+            letGo.Join();
 
             Outcome want = row.outcomes[operation];
             if (want.remains == Remains::LinkGoes)

@@ -2,6 +2,7 @@
 // read into the controls, the controls driven by the messages a user's typing, dragging and
 // clicking produce, and the file as applying or cancelling leaves it.
 #include "properties_host.h"
+#include "holder.h"
 #include "sheet_harness.h"
 #include "unix_side.h"
 #include "user_measure.h"
@@ -14,7 +15,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace
@@ -314,16 +314,10 @@ TEST_F(SettingsPage, ApplyThatCannotSaveKeepsThePageAndSaysWhy)
         HANDLE squatter = row.squatOldName ? ::CreateEventA(nullptr, TRUE, FALSE,
                                                             ("Global\\VELMORA_WIA_SETTINGS " + deviceName).c_str())
                                            : nullptr;
-        std::thread letGo(
-            [&]
-            {
-                ::Sleep(row.holdMs);
-                if (reader != INVALID_HANDLE_VALUE)
-                    ::CloseHandle(reader);
-            });
+        uiext2_test::LetsGoAfter letGo(reader, row.holdMs);
         testwindow::MessageBoxCatcher boxes;
         const bool applied = sheet_->Apply();
-        letGo.join();
+        letGo.Join();
         if (squatter)
             ::CloseHandle(squatter);
         ASSERT_TRUE(uiext2_test::UnixShell(row.undo)) << row.name;
